@@ -18,5 +18,5 @@ sanitized=$(cd "$top/build-sanitize" && ninja -t targets all | cut -d: -f1 \
   | grep -E '^(platform|imaging|plugins|app)_tests$|^test_plugins$|\.spi$' | tr '\n' ' ' || true)
 cmake --build "$top/build-sanitize" -j "$jobs" --target $sanitized
 ctest --test-dir "$top/build-sanitize" --output-on-failure -j "$jobs" --timeout 900 \
-  -L '^(platform|imaging|plugins|app)_tests$'
+  -L '^(platform|imaging|plugins|spi|app)_tests$|^fuzz_replay$'
 
