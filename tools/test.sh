@@ -15,7 +15,7 @@ cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAV
   -DTAVO_SANITIZE=ON -DTAVO_BENCH=OFF >/dev/null
 # The toolkit-free test programs, with the plug-ins they load.
 sanitized=$(cd "$top/build-sanitize" && ninja -t targets all | cut -d: -f1 \
-  | grep -E '^(platform|imaging|plugins|app)_tests$|^test_plugins$|\.spi$' | tr '\n' ' ' || true)
+  | grep -E '^(platform|imaging|plugins|spi|app)_tests$|_replay$|\.spi$' | tr '\n' ' ' || true)
 cmake --build "$top/build-sanitize" -j "$jobs" --target $sanitized
 ctest --test-dir "$top/build-sanitize" --output-on-failure -j "$jobs" --timeout 900 \
   -L '^(platform|imaging|plugins|spi|app)_tests$|^fuzz_replay$'
