@@ -1,0 +1,114 @@
+#include "interaction/core/MouseGestures.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace tavo {
+
+namespace {
+
+std::int32_t truncToPixels(double value)
+{
+    // Values beyond the 32-bit range cannot come from real sizes; clamp
+    // instead of invoking undefined behaviour.
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(std::trunc(value));
+}
+
+} // namespace
+
+double zoomStep(std::int32_t height)
+{
+    const double tenths = std::trunc((height * 0.1 / 300 + 0.1) * 10);
+    return tenths / 10;
+}
+
+ZoomDragAction classifyZoomDrag(PointI pressCursor, PointI currentCursor, std::int32_t revealDistance,
+                                const RectI& bounds, double zoom)
+{
+    const std::int64_t dx = std::llabs(std::int64_t{currentCursor.x} - pressCursor.x);
+    const std::int64_t dy = std::llabs(std::int64_t{currentCursor.y} - pressCursor.y);
+    if (dx >= revealDistance)
+        return ZoomDragAction::RevealToolbar;
+    if (dy < kZoomDragDeadZone)
+        return ZoomDragAction::DeadZone;
+    const bool up = currentCursor.y < pressCursor.y;
+    if (up && bounds.width > kZoomInLimitWidth && bounds.height > kZoomInLimitHeight)
+        return ZoomDragAction::ZoomInLimit;
+    if (zoom < kZoomOutLimit && !up)
+        return ZoomDragAction::ZoomOutLimit;
+    return up ? ZoomDragAction::ZoomIn : ZoomDragAction::ZoomOut;
+}
+
+double steppedZoom(double zoom, std::int32_t controlHeight, bool zoomIn)
+{
+    const double step = zoomStep(controlHeight);
+    const double next = zoomIn ? zoom + step : zoom - step;
+    return next > 0 ? next : zoom;
+}
+
+std::int32_t scaledSide(std::int32_t side, double zoom)
+{
+    const std::int32_t scaled = truncToPixels(side * zoom);
+    return scaled < 1 ? 1 : scaled;
+}
+
+RectI zoomDragBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
+                     const PressState& press)
+{
+    RectI result;
+    result.width = scaledSide(pictureWidth, zoom);
+    result.height = scaledSide(pictureHeight, zoom);
+    const RectI& down = press.bounds;
+    // The products are integers, the quotients floating point.
+    result.top = down.height == 0
+        ? down.top
+        : truncToPixels(down.top + press.downY
+                        - std::trunc(static_cast<double>(std::int64_t{press.downY} * result.height) / down.height));
+    result.left = down.width == 0
+        ? down.left
+        : truncToPixels(down.left + press.downX
+                        - std::trunc(static_cast<double>(std::int64_t{press.downX} * result.width) / down.width));
+    return result;
+}
+
+RectI centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
+                        const RectI& current)
+{
+    RectI result;
+    result.width = scaledSide(pictureWidth, zoom);
+    result.height = scaledSide(pictureHeight, zoom);
+    result.left = truncToPixels(current.left + std::trunc((static_cast<double>(current.width) - result.width) / 2));
+    result.top = truncToPixels(current.top + std::trunc((static_cast<double>(current.height) - result.height) / 2));
+    return result;
+}
+
+std::vector<PointI> glidePositions(PointI start, PointI target, std::int32_t steps)
+{
+    const std::int32_t n = steps < 1 ? 1 : steps;
+    std::vector<PointI> positions;
+    positions.reserve(static_cast<std::size_t>(n) + 1);
+    for (std::int32_t i = 0; i <= n; ++i) {
+        PointI p;
+        p.y = truncToPixels(std::trunc(static_cast<double>(target.y) / n * i)
+                            + std::trunc(static_cast<double>(start.y) / n * (n - i)));
+        p.x = truncToPixels(std::trunc(static_cast<double>(target.x) / n * i)
+                            + std::trunc(static_cast<double>(start.x) / n * (n - i)));
+        positions.push_back(p);
+    }
+    return positions;
+}
+
+PointI glideTarget(std::int32_t windowOuterWidth, std::int32_t windowOuterHeight, std::int32_t downX,
+                   std::int32_t downY)
+{
+    return {windowOuterWidth / 2 - downX, windowOuterHeight / 2 - downY};
+}
+
+} // namespace tavo

@@ -1,0 +1,97 @@
+#include "platform/ProcessStart.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+
+extern char** environ;
+
+namespace tavo::platform {
+
+bool startDetached(const std::vector<std::string>& argv)
+{
+    if (argv.empty() || argv[0].empty())
+        return false;
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    // A report pipe tells whether the spawn in the intermediate process worked.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return false;
+    // The intermediate process spawns the tool and ends at once, so the tool
+    // is adopted by init (or the session's subreaper) and reaped there.
+    const pid_t middle = fork();
+    if (middle < 0) {
+        close(report[0]);
+        close(report[1]);
+        return false;
+    }
+    if (middle == 0) {
+        close(report[0]);
+        setsid();
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attr, &none);
+        sigset_t defaults;
+        sigfillset(&defaults);
+        posix_spawnattr_setsigdefault(&attr, &defaults);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        pid_t tool = 0;
+        const int rc = posix_spawnp(&tool, args[0], nullptr, &attr, args.data(), environ);
+        const char ok = rc == 0 ? 1 : 0;
+        (void)!write(report[1], &ok, 1);
+        _exit(0);
+    }
+    close(report[1]);
+    char ok = 0;
+    ssize_t got;
+    do {
+        got = read(report[0], &ok, 1);
+    } while (got < 0 && errno == EINTR);
+    close(report[0]);
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    return got == 1 && ok == 1;
+}
+
+FileFacts fileFacts(const std::string& path)
+{
+    FileFacts facts;
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0)
+        return facts;
+    facts.exists = true;
+    facts.isExecutableFile = S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    return facts;
+}
+
+std::string readSmallTextFile(const std::string& path, std::size_t limit)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {};
+    std::string text;
+    char buffer[4096];
+    while (in && text.size() < limit) {
+        in.read(buffer, sizeof buffer);
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
+    if (text.size() > limit)
+        text.resize(limit);
+    return text;
+}
+
+} // namespace tavo::platform
