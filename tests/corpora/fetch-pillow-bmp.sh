@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Fetches the BMP suite (good, questionable, bad) of Debian's source package
+# Fetches the BMP suite (folders g, q and b: good, questionable, bad) of Debian's source package
 # pillow into a cache outside the repository and prints the folder that holds
-# good/, q/ and bad/. Exits non-zero, with the reason on standard error, when the
+# g/, q/ and b/. Exits non-zero, with the reason on standard error, when the
 # suite cannot be had (no network, no deb-src entry and no root to add one, ...).
 set -euo pipefail
 
 cache=${TAVO_CORPORA:-${XDG_CACHE_HOME:-$HOME/.cache}/tavo-corpora}
 target="$cache/pillow-bmp"
-if [ -d "$target/good" ]; then
+if [ -d "$target/g" ]; then
+  echo "$target"
+  exit 0
+fi
+# Tests run in parallel: one fetch at a time, the others then find the result.
+mkdir -p "$cache"
+exec 9>"$cache/.pillow-bmp.lock"
+flock 9
+if [ -d "$target/g" ]; then
   echo "$target"
   exit 0
 fi
@@ -18,7 +26,8 @@ as_root() {
 
 # apt-get source needs a deb-src entry; Debian 12 images often ship only "deb".
 has_deb_src() {
-  grep -rqsE '^(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null
+  grep -qsE '^(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null
 }
 if ! has_deb_src; then
   src_list=/etc/apt/sources.list.d/tavo-deb-src.sources
@@ -40,8 +49,7 @@ if ! (cd "$work" && apt-get source -qq pillow >/dev/null 2>"$work/err"); then
     || { echo "apt-get source pillow failed: $(tail -n 3 "$work/err")" >&2; exit 1; }
 fi
 suite=$(find "$work" -type d -path '*/Tests/images/bmp' | head -n 1)
-[ -n "$suite" ] && [ -d "$suite/good" ] || { echo "pillow source has no Tests/images/bmp/good" >&2; exit 1; }
-mkdir -p "$cache"
+[ -n "$suite" ] && [ -d "$suite/g" ] || { echo "pillow source has no Tests/images/bmp/g" >&2; exit 1; }
 rm -rf "$target.tmp"
 cp -r "$suite" "$target.tmp"
 mv "$target.tmp" "$target"
