@@ -1,5 +1,7 @@
 #include "viewer/MainForm.h"
 
+#include "interaction/MainFormKeys.h"
+#include "interaction/MainFormMouse.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/TavoApplication.h"
@@ -43,6 +45,8 @@ TfrmTavo2MainForm::TfrmTavo2MainForm(QWidget* parent) : QMainWindow(parent)
     setFont(font);
     buildToolBar();
     buildClientArea();
+    mouseHandlers = new MainFormMouse(*this);
+    keyHandlers = new MainFormKeys(*this);
     FormCreate();
 }
 
@@ -137,6 +141,9 @@ void TfrmTavo2MainForm::buildToolBar()
     spdClose = addButton("spdClose", "アプリケーションの終了(ESC)", glyphs::quit(), kButtonSize,
                          kButtonSize);
     connect(spdClose, &QToolButton::clicked, this, guardedSlot([this] { spdCloseClick(); }));
+    connect(spbConfig, &QToolButton::clicked, this, guardedSlot([this] { spbConfigClick(); }));
+    for (QToolButton* tool : {spbExTool1, spbExTool2, spbExTool3})
+        connect(tool, &QToolButton::clicked, this, guardedSlot([this, tool] { spbExToolClick(tool); }));
 }
 
 void TfrmTavo2MainForm::buildClientArea()
@@ -227,6 +234,7 @@ void TfrmTavo2MainForm::showEvent(QShowEvent* event)
 
 void TfrmTavo2MainForm::FormShow()
 {
+    UpdateToolIcons();
     if (!strCurFile.empty())
         LoadCurFile();
 }

@@ -24,6 +24,9 @@ class QToolButton;
 namespace tavo {
 
 class ClickablePanel;
+class MainFormKeys;
+class MainFormMouse;
+class TdlgOption;
 
 class TfrmTavo2MainForm : public QMainWindow {
     Q_OBJECT
@@ -114,6 +117,23 @@ public:
     void psiDirectZoom(QAction* sender);
 
     void spdCloseClick();
+    void spdNextClick();
+    void spdPrevClick();
+
+    // The external tools and the options dialog.
+    void spbExToolClick(QToolButton* sender);
+    void UpdateToolIcons();
+    void spbConfigClick();
+    // The work area's colour value: 0x00BBGGRR, or 0x80000000 plus a system
+    // colour number, drawn in the desktop palette's matching colour.
+    std::uint32_t workAreaColor() const { return workAreaColor_; }
+    void setWorkAreaColor(std::uint32_t value);
+
+    // The mouse and keyboard handlers, and the options dialog, made at its
+    // first opening and kept to the end.
+    MainFormMouse* mouseHandlers = nullptr;
+    MainFormKeys* keyHandlers = nullptr;
+    TdlgOption* dlgOption = nullptr;
     void pnlSpilitClick();
 
     // Points the file list at strCurFile's folder and line after a load.
@@ -137,6 +157,7 @@ private:
     void applyZoom(const ZoomView& view);
 
     bool shown_ = false;
+    std::uint32_t workAreaColor_ = 0x8000000F; // clBtnFace
 };
 
 } // namespace tavo

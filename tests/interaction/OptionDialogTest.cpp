@@ -1,7 +1,7 @@
 #include "interaction/OptionDialog.h"
 #include "interaction/OptionDialogParts.h"
 #include "interaction/SystemColors.h"
-#include "QtApp.h"
+#include "ViewerTestSupport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -32,7 +32,7 @@ OptionValues sampleValues()
 
 TEST(OptionDialog, OkWithoutChangesGivesTheSameValuesBroughtIntoRange)
 {
-    test::qtApp();
+    test::ensureApplication();
     TdlgOption dialog;
     OptionValues v = sampleValues();
     v.intMoveRatio = 15;
@@ -49,7 +49,7 @@ TEST(OptionDialog, OkWithoutChangesGivesTheSameValuesBroughtIntoRange)
 
 TEST(OptionDialog, SpinBoxesStepWithinTheirRangeAndRefuseTyping)
 {
-    test::qtApp();
+    test::ensureApplication();
     TdlgOption dialog;
     OptionValues v = sampleValues();
     v.intFLBoxShowX = 35;
@@ -69,7 +69,7 @@ TEST(OptionDialog, SpinBoxesStepWithinTheirRangeAndRefuseTyping)
 
 TEST(OptionDialog, CancelCopiesNothingBackAndTheNextOpeningShowsTheViewerState)
 {
-    test::qtApp();
+    test::ensureApplication();
     TdlgOption dialog;
     dialog.chooseColor = [](const QColor&) { return std::optional<QColor>(QColor(255, 0, 0)); };
     OptionValues v = sampleValues();
@@ -88,7 +88,7 @@ TEST(OptionDialog, CancelCopiesNothingBackAndTheNextOpeningShowsTheViewerState)
 
 TEST(OptionDialog, OkCopiesTheEditedValues)
 {
-    test::qtApp();
+    test::ensureApplication();
     TdlgOption dialog;
     QColor initialSeen;
     dialog.chooseColor = [&](const QColor& initial) {
@@ -114,7 +114,7 @@ TEST(OptionDialog, OkCopiesTheEditedValues)
 
 TEST(OptionDialog, EachBrowseButtonFillsItsOwnRow)
 {
-    test::qtApp();
+    test::ensureApplication();
     TdlgOption dialog;
     dialog.FormShow(sampleValues());
     dialog.chooseFile = [](QWidget*) { return std::optional<QString>(QStringLiteral("/opt/tool")); };
@@ -129,7 +129,7 @@ TEST(OptionDialog, EachBrowseButtonFillsItsOwnRow)
 
 TEST(OptionDialog, ReopensOnTheLastPageWithItsTexts)
 {
-    test::qtApp();
+    test::ensureApplication();
     TdlgOption dialog;
     EXPECT_EQ(dialog.windowTitle(), "オプション");
     EXPECT_EQ(dialog.size(), QSize(488, 373));
@@ -152,7 +152,7 @@ TEST(OptionDialog, ReopensOnTheLastPageWithItsTexts)
 
 TEST(SystemColors, PlainAndSystemValues)
 {
-    test::qtApp();
+    test::ensureApplication();
     EXPECT_EQ(toQColor(0x0000FF), QColor(255, 0, 0));
     EXPECT_EQ(toQColor(0xFF0000), QColor(0, 0, 255));
     EXPECT_EQ(toQColor(kClBtnFace), QApplication::palette().color(QPalette::Button));

@@ -1,0 +1,70 @@
+// The external-tool buttons and the options dialog of the main window.
+#include "viewer/MainForm.h"
+
+#include "interaction/ExternalToolStart.h"
+#include "interaction/OptionDialog.h"
+#include "interaction/SystemColors.h"
+#include "interaction/ToolIcons.h"
+
+#include <QFrame>
+#include <QToolButton>
+
+namespace tavo {
+
+void TfrmTavo2MainForm::spbExToolClick(QToolButton* sender)
+{
+    const std::string* tool = sender == spbExTool1 ? &strExTool1
+        : sender == spbExTool2                      ? &strExTool2
+        : sender == spbExTool3                      ? &strExTool3
+                                                    : nullptr;
+    if (!tool || tool->empty())
+        return;
+    // Whether the tool started is not examined: the viewer reports nothing.
+    startExternalTool(*tool, strCurFile);
+}
+
+void TfrmTavo2MainForm::UpdateToolIcons()
+{
+    const std::pair<QToolButton*, const std::string*> tools[] = {
+        {spbExTool1, &strExTool1}, {spbExTool2, &strExTool2}, {spbExTool3, &strExTool3}};
+    for (const auto& [button, path] : tools) {
+        button->setIconSize(QSize(kToolGlyphSize, kToolGlyphSize));
+        button->setIcon(QIcon(toolGlyph(QString::fromStdString(*path))));
+    }
+}
+
+void TfrmTavo2MainForm::setWorkAreaColor(std::uint32_t value)
+{
+    workAreaColor_ = value;
+    QPalette palette = pnlWkArea->palette();
+    palette.setColor(QPalette::Window, toQColor(value));
+    pnlWkArea->setPalette(palette);
+    pnlWkArea->update();
+}
+
+void TfrmTavo2MainForm::spbConfigClick()
+{
+    // Made at the first opening rather than at start, so that start-up does
+    // nothing it need not before the first paint; it lives to the end.
+    if (!dlgOption)
+        dlgOption = new TdlgOption(this);
+    OptionValues values;
+    values.intMoveRatio = intMoveRatio;
+    values.intFLBoxShowX = intFLBoxShowX;
+    values.workAreaColor = workAreaColor();
+    values.blnUseClear = blnUseClear;
+    values.strExTools = {QString::fromStdString(strExTool1), QString::fromStdString(strExTool2),
+                         QString::fromStdString(strExTool3)};
+    if (dlgOption->edit(values)) {
+        intMoveRatio = values.intMoveRatio;
+        intFLBoxShowX = values.intFLBoxShowX;
+        setWorkAreaColor(values.workAreaColor);
+        blnUseClear = values.blnUseClear;
+        strExTool1 = values.strExTools[0].toStdString();
+        strExTool2 = values.strExTools[1].toStdString();
+        strExTool3 = values.strExTools[2].toStdString();
+    }
+    UpdateToolIcons();
+}
+
+} // namespace tavo
