@@ -1,0 +1,149 @@
+#include "ViewerTestSupport.h"
+
+#include "interaction/OptionDialog.h"
+#include "interaction/ToolIcons.h"
+#include "platform/ProcessStart.h"
+#include "viewer/MainForm.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace tavo {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isBlank(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(kToolGlyphSize, kToolGlyphSize).toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) != 0)
+                return false;
+    return true;
+}
+
+class ExternalToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureApplication();
+        ASSERT_TRUE(dir.isValid());
+        form = std::make_unique<TfrmTavo2MainForm>();
+        form->show();
+        root = dir.path().toStdString();
+        script = root + "/record tool.sh";
+        output = root + "/args.txt";
+        std::ofstream s(script);
+        s << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"" << output << ".tmp\"\n"
+          << "mv \"" << output << ".tmp\" \"" << output << "\"\n";
+        s.close();
+        fs::permissions(script, fs::perms::owner_all);
+    }
+
+    std::string recordedArguments()
+    {
+        for (int i = 0; i < 300 && !fs::exists(output); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::string text = platform::readSmallTextFile(output);
+        fs::remove(output);
+        return text;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TfrmTavo2MainForm> form;
+    std::string root, script, output;
+};
+
+TEST_F(ExternalToolsTest, TheToolGetsThePictureAsOneUnchangedArgument)
+{
+    const std::string picture = test::writePicture(dir, "a \"b\" $(c).bmp", test::patternPicture(8, 8));
+    form->strCurFile = picture;
+    form->LoadCurFile();
+    form->strExTool2 = script;
+    form->spbExTool2->click();
+    EXPECT_EQ(recordedArguments(), "[" + picture + "]\n");
+}
+
+TEST_F(ExternalToolsTest, BeforeAnyLoadTheArgumentIsEmptyAndAnEmptyPathDoesNothing)
+{
+    form->strExTool1 = script;
+    form->spbExTool1->click();
+    EXPECT_EQ(recordedArguments(), "[]\n");
+    form->strExTool1.clear();
+    form->spbExTool1->click();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(fs::exists(output));
+}
+
+TEST_F(ExternalToolsTest, GlyphsFollowThePathsAfterTheDialog)
+{
+    // A picture file as the tool shows that picture; a missing file a blank glyph.
+    QImage red(32, 32, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    const std::string iconTool = root + "/tool.png";
+    ASSERT_TRUE(red.save(QString::fromStdString(iconTool)));
+    form->strExTool1 = root + "/missing-tool";
+    form->strExTool3 = iconTool;
+    form->UpdateToolIcons();
+    EXPECT_TRUE(isBlank(form->spbExTool1->icon()));
+    EXPECT_TRUE(isBlank(form->spbExTool2->icon()));
+    EXPECT_FALSE(isBlank(form->spbExTool3->icon()));
+    const QImage glyph = form->spbExTool3->icon().pixmap(kToolGlyphSize, kToolGlyphSize).toImage();
+    EXPECT_EQ(glyph.size(), QSize(20, 20));
+    EXPECT_EQ(qAlpha(glyph.pixel(19, 19)), 0) << "the icon fills the upper-left 19 × 19 only";
+
+    // Clearing the third tool in the dialog removes its glyph as soon as it closes.
+    QTimer::singleShot(0, form.get(), [this] {
+        form->dlgOption->edtExTools[2]->clear();
+        form->dlgOption->OKBtn->click();
+    });
+    form->spbConfigClick();
+    EXPECT_EQ(form->strExTool3, "");
+    EXPECT_TRUE(isBlank(form->spbExTool3->icon()));
+    // A click with the missing tool goes nowhere and reports nothing.
+    test::CollectedReports reports;
+    form->spbExTool1->click();
+    EXPECT_TRUE(reports.texts.isEmpty());
+}
+
+TEST_F(ExternalToolsTest, CancelKeepsThePathsAndStillRebuildsTheGlyphs)
+{
+    form->strExTool2 = script;
+    QTimer::singleShot(0, form.get(), [this] {
+        form->dlgOption->edtExTools[1]->setText("/elsewhere");
+        form->dlgOption->CancelBtn->click();
+    });
+    form->spbConfigClick();
+    EXPECT_EQ(form->strExTool2, script);
+}
+
+TEST_F(ExternalToolsTest, OkAppliesTheWorkAreaColourAtOnce)
+{
+    QTimer::singleShot(0, form.get(), [this] {
+        form->dlgOption->chooseColor = [](const QColor&) { return std::optional<QColor>(QColor(255, 0, 0)); };
+        form->dlgOption->pnlColorClick();
+        form->dlgOption->speMoveRatio->setValue(7);
+        form->dlgOption->OKBtn->click();
+    });
+    form->spbConfigClick();
+    EXPECT_EQ(form->workAreaColor(), 0x0000FFu);
+    EXPECT_EQ(form->pnlWkArea->palette().color(QPalette::Window), QColor(255, 0, 0));
+    EXPECT_EQ(form->intMoveRatio, 7);
+}
+
+} // namespace
+} // namespace tavo
