@@ -132,4 +132,7 @@ TEST(FileListOrder, JapaneseLocaleKeepsTheSameRules)
     order.sort(names);
     EXPECT_EQ(names, (std::vector<std::string>{"10.jpg", "2.jpg", "A.JPG", "a.jpg", "b.JPG", "C.jpg", "あ.jpg",
                                                "か.jpg"}));
+    // The locale's own kanji order (JIS), not the code points: 亜 before 一.
+    EXPECT_TRUE(order.less("亜.jpg", "一.jpg"));
+    EXPECT_FALSE(FileListOrder("C.UTF-8").less("亜.jpg", "一.jpg"));
 }
