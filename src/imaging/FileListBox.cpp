@@ -99,7 +99,7 @@ void TFileListBox::setSelectedIndex(int index)
         return;
     selectedIndex_ = index;
     if (observer_ != nullptr)
-        observer_->selectionChanged(index);
+        observer_->lineSelected(index);
 }
 
 std::string TFileListBox::SelectedName() const

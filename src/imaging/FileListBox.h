@@ -50,7 +50,7 @@ public:
     virtual ~FileListObserver() = default;
     // All lines were replaced in one step; no line is selected.
     virtual void linesReplaced(const std::vector<std::string>& lines) = 0;
-    virtual void selectionChanged(int index) = 0;
+    virtual void lineSelected(int index) = 0;
     // From the 101st line of a reading on, until the reading ends or fails.
     virtual void busyBegin() = 0;
     virtual void busyEnd() = 0;
