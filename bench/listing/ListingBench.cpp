@@ -1,12 +1,16 @@
 // Reads a generated folder of many files (half matching the mask) into the
 // file list, interleaved with `ls -f` (no sorting) and `ls` (sorted) of the
-// same folder, and prints the medians and the median ratio to `ls`. Then times
-// the list part of next and previous in that folder.
+// same folder, and prints the medians and the median ratio to `ls`: once for
+// the toolkit-free list, once for the widget (read, sort, model fill and the
+// paint of the visible lines). Then times the list part of next and previous.
 //
 //   bench_listing [files] [rounds]      (defaults 100000, 11)
 // The locale comes from the environment, for ls and the list alike.
 #include "imaging/FileListBox.h"
 #include "imaging/FileListNavigation.h"
+#include "viewer/FileListBoxWidget.h"
+
+#include <QApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -91,6 +95,9 @@ std::string makeFolder(int files)
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 11;
     const std::string folder = makeFolder(files);
@@ -103,18 +110,32 @@ int main(int argc, char** argv)
     std::printf("%d files, %d listed, locale %s\n", files, list.count(),
                 std::getenv("LC_ALL") ? std::getenv("LC_ALL") : (std::getenv("LANG") ? std::getenv("LANG") : "C"));
 
-    std::vector<double> unsortedLs, sortedLs, reads, ratios;
+    tavo::TFileListBoxWidget widget;
+    widget.resize(100, 600);
+    widget.show();
+    widget.list().PointAtPath(folder + "/");
+    widget.list().setFileType({tavo::TFileAttr::ftNormal});
+    widget.list().setMask("*.jpg");
+    QApplication::processEvents();
+
+    std::vector<double> unsortedLs, sortedLs, reads, shown, readRatios, shownRatios;
     for (int round = 0; round < rounds; ++round) {
         unsortedLs.push_back(timeLs(folder, true));
         sortedLs.push_back(timeLs(folder, false));
-        const auto start = Clock::now();
+        auto start = Clock::now();
         list.ReadFolder();
         reads.push_back(msSince(start));
-        ratios.push_back(reads.back() / sortedLs.back());
+        start = Clock::now();
+        widget.list().ReadFolder();
+        widget.repaint();
+        shown.push_back(msSince(start));
+        readRatios.push_back(reads.back() / sortedLs.back());
+        shownRatios.push_back(shown.back() / sortedLs.back());
     }
     std::printf("ls -f        %8.1f ms\n", median(unsortedLs));
     std::printf("ls           %8.1f ms\n", median(sortedLs));
-    std::printf("ReadFolder   %8.1f ms   (median ratio to ls %.2f)\n", median(reads), median(ratios));
+    std::printf("ReadFolder   %8.1f ms   (median ratio to ls %.2f)\n", median(reads), median(readRatios));
+    std::printf("  and shown  %8.1f ms   (median ratio to ls %.2f)\n", median(shown), median(shownRatios));
 
     // The list part of one step: move the selection, take its path, and the
     // re-synchronisation that the load then runs (same filter, mask and file;
@@ -136,6 +157,20 @@ int main(int argc, char** argv)
     std::sort(ordered.begin(), ordered.end());
     std::printf("next/prev    %8.1f us median, %.1f us at the 99th percentile, %.1f us worst of %zu steps\n",
                 median(steps), ordered[ordered.size() * 99 / 100], ordered.back(), steps.size());
+
+    // The widget's step: the same, with the view following the selection.
+    std::vector<double> widgetSteps;
+    widget.list().setSelectedIndex(0);
+    for (int i = 0; i < 2000; ++i) {
+        const auto start = Clock::now();
+        const bool moved = i < 1000 ? tavo::selectNextLine(widget.list()) : tavo::selectPreviousLine(widget.list());
+        const std::string path = widget.list().SelectedPath();
+        widget.list().PointAtPath(path);
+        widgetSteps.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        if (!moved)
+            break;
+    }
+    std::printf("  in widget  %8.1f us median\n", median(widgetSteps));
 
     std::filesystem::current_path(startDir);
     std::filesystem::remove_all(folder);
