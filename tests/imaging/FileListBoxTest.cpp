@@ -30,7 +30,7 @@ struct Recorder : FileListObserver {
         if (throwOnFill)
             throw std::bad_alloc();
     }
-    void selectionChanged(int) override { ++selections; }
+    void lineSelected(int) override { ++selections; }
     void busyBegin() override { ++busyBegins; }
     void busyEnd() override { ++busyEnds; }
 };
