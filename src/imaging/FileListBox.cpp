@@ -71,7 +71,15 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
-TFileListBox::TFileListBox() : listFolder_(platform::currentDirectory()) {}
+// A process whose current directory has been removed still gets its list; it
+// stays empty until it is pointed at a folder that exists.
+TFileListBox::TFileListBox()
+{
+    try {
+        listFolder_ = platform::currentDirectory();
+    } catch (const EInOutError&) {
+    }
+}
 
 void TFileListBox::setMask(const std::string& mask)
 {
