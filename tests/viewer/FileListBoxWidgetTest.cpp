@@ -14,13 +14,15 @@ using namespace tavo;
 
 namespace {
 
-QApplication& application()
+// Made once and never destroyed: tearing Qt down during static destruction
+// would run after parts of it have gone.
+void application()
 {
     static int argc = 1;
     static char name[] = "tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
 }
 
 class FileListBoxWidgetTest : public testing::Test {
