@@ -10,7 +10,6 @@ namespace tavo {
 namespace {
 
 constexpr int kTextIndent = 2;
-constexpr int kListWidth = 100;
 
 // Text only, 2 pixels from the left edge, one font line high.
 class LineDelegate : public QStyledItemDelegate {
@@ -67,7 +66,6 @@ TFileListBoxWidget::TFileListBoxWidget(QWidget* parent) : QListView(parent), mod
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Every line is one font line high, so the view needs no per-line layout.
     setUniformItemSizes(true);
-    setFixedWidth(kListWidth);
     list_.setObserver(this);
 }
 

@@ -2,6 +2,7 @@
 
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/FileListBoxWidget.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
 #include "viewer/core/StartupPicture.h"
@@ -147,10 +148,8 @@ void TfrmTavo2MainForm::buildClientArea()
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
 
-    flbImgFileList = new QWidget(client);
-    flbImgFileList->setObjectName(QStringLiteral("flbImgFileList"));
+    buildFileList(client);
     flbImgFileList->setFixedWidth(kFileListWidth);
-    flbImgFileList->hide();
     clientLayout->addWidget(flbImgFileList);
 
     pnlSpilit = new ClickablePanel(client);
