@@ -4,6 +4,7 @@
 #include "interaction/MainFormMouse.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/FileListBoxWidget.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
 #include "viewer/core/StartupPicture.h"
@@ -154,10 +155,8 @@ void TfrmTavo2MainForm::buildClientArea()
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
 
-    flbImgFileList = new QWidget(client);
-    flbImgFileList->setObjectName(QStringLiteral("flbImgFileList"));
+    buildFileList(client);
     flbImgFileList->setFixedWidth(kFileListWidth);
-    flbImgFileList->hide();
     clientLayout->addWidget(flbImgFileList);
 
     pnlSpilit = new ClickablePanel(client);
