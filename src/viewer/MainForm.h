@@ -117,8 +117,6 @@ public:
     void psiDirectZoom(QAction* sender);
 
     void spdCloseClick();
-    void spdNextClick();
-    void spdPrevClick();
 
     // The external tools and the options dialog.
     void spbExToolClick(QToolButton* sender);
@@ -134,6 +132,7 @@ public:
     MainFormMouse* mouseHandlers = nullptr;
     MainFormKeys* keyHandlers = nullptr;
     TdlgOption* dlgOption = nullptr;
+
     void pnlSpilitClick();
     // Navigation through the file list.
     void spdNextClick();
