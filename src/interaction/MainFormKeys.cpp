@@ -49,7 +49,7 @@ bool MainFormKeys::eventFilter(QObject* watched, QEvent* event)
     // A key that a focused child did not take travels up to the window; it is
     // the child's key all the same.
     const QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != &form_ && form_.isAncestorOf(focus))
+    if (focus && focus != &form_ && focus->isVisible() && form_.isAncestorOf(focus))
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     guarded([&] { FormKeyDown(virtualKey(key->key()), key->modifiers()); });

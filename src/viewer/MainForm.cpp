@@ -59,6 +59,8 @@ QToolButton* TfrmTavo2MainForm::addButton(const char* name, const char* hint, co
     auto* button = new QToolButton(TLBToolBox);
     button->setObjectName(QString::fromUtf8(name));
     button->setAutoRaise(true);
+    // Only the file list takes the keyboard focus; the keys are the window's.
+    button->setFocusPolicy(Qt::NoFocus);
     button->setFixedSize(width, height);
     button->setIcon(glyph);
     if (hint)
@@ -240,6 +242,13 @@ void TfrmTavo2MainForm::FormShow()
 
 void TfrmTavo2MainForm::spdCloseClick() { close(); }
 
-void TfrmTavo2MainForm::pnlSpilitClick() { flbImgFileList->setHidden(!flbImgFileList->isHidden()); }
+void TfrmTavo2MainForm::pnlSpilitClick()
+{
+    const bool hide = !flbImgFileList->isHidden();
+    // A hidden list gives the keys back to the window.
+    if (hide && flbImgFileList->hasFocus())
+        flbImgFileList->clearFocus();
+    flbImgFileList->setHidden(hide);
+}
 
 } // namespace tavo

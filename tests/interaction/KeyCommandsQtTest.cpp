@@ -3,7 +3,13 @@
 #include "interaction/MainFormKeys.h"
 #include "viewer/MainForm.h"
 
+#include <QApplication>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
+#include "interaction/OptionDialog.h"
+
+#include "viewer/FileListBoxWidget.h"
 #include <QTest>
 #include <QToolButton>
 
@@ -128,6 +134,46 @@ TEST_F(KeysTest, EscapeClosesEvenDuringAZoomDrag)
     form->intRightDrag = 1;
     press(Qt::Key_Escape);
     EXPECT_FALSE(form->isVisible());
+}
+
+} // namespace
+} // namespace tavo
+
+namespace tavo {
+namespace {
+
+TEST_F(KeysTest, KeysGoToTheShownListWhileItHasTheFocusAndComeBackWhenItIsHidden)
+{
+    const std::string a = picture("a.bmp", 100, 50);
+    picture("b.bmp", 100, 50);
+    picture("c.bmp", 100, 50);
+    load(a);
+    form->pnlSpilitClick();
+    ASSERT_TRUE(form->flbImgFileList->isVisible());
+    QApplication::setActiveWindow(form.get());
+    form->flbImgFileList->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), form->flbImgFileList);
+    const ImageBounds before = form->imageBounds();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(form->flbImgFileList->list().SelectedIndex(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(form->imageBounds(), before);
+    EXPECT_EQ(form->strCurFile, a) << "the commands do not run while the list has the focus";
+
+    // Back from the options dialog, the window focuses its first focusable
+    // control again: the shown list.
+    form->flbImgFileList->clearFocus();
+    QTimer::singleShot(0, form.get(), [this] { form->dlgOption->CancelBtn->click(); });
+    form->spbConfigClick();
+    QApplication::setActiveWindow(form.get());
+    EXPECT_EQ(QApplication::focusWidget(), form->flbImgFileList);
+
+    form->pnlSpilitClick();
+    EXPECT_FALSE(form->flbImgFileList->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), nullptr);
+    QTest::keyClick(form.get(), Qt::Key_Space);
+    EXPECT_EQ(form->strCurFile, form->flbImgFileList->list().SelectedPath());
+    EXPECT_NE(form->strCurFile, a);
 }
 
 } // namespace
