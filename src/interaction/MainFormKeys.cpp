@@ -74,9 +74,7 @@ void MainFormKeys::FormKeyDown(int virtualKey, Qt::KeyboardModifiers modifiers)
     case KeyCommand::MoveDown:
     case KeyCommand::MoveLeft:
     case KeyCommand::MoveRight: {
-        const ImageBounds b = form_.imageBounds();
-        const RectI moved = movedBounds({b.left, b.top, b.width, b.height}, command);
-        form_.setImageBounds({moved.left, moved.top, moved.width, moved.height});
+        form_.setImageBounds(movedBounds(form_.imageBounds(), command));
         return;
     }
     case KeyCommand::FitWidth:
@@ -111,9 +109,8 @@ void MainFormKeys::keyboardZoom(KeyCommand command)
     if (command != KeyCommand::ReapplyZoom)
         form_.dblZoom = steppedZoom(form_.dblZoom, current.height, command == KeyCommand::ZoomIn);
     form_.RestoreSource();
-    const RectI next = centredZoomBounds(form_.displayPicture().width(), form_.displayPicture().height(),
-                                         form_.dblZoom, {current.left, current.top, current.width, current.height});
-    form_.setImageBounds({next.left, next.top, next.width, next.height});
+    form_.setImageBounds(centredZoomBounds(form_.displayPicture().width(), form_.displayPicture().height(),
+                                           form_.dblZoom, current));
 }
 
 } // namespace tavo

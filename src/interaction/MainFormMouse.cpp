@@ -100,8 +100,7 @@ bool MainFormMouse::zoomDragMove()
     form_.pntCurCursor = cursor_->pos();
     const PointI down{form_.pntDownCursor.x(), form_.pntDownCursor.y()};
     const PointI current{form_.pntCurCursor.x(), form_.pntCurCursor.y()};
-    const ImageBounds b = form_.imageBounds();
-    const RectI bounds{b.left, b.top, b.width, b.height};
+    const ImageBounds bounds = form_.imageBounds();
     switch (classifyZoomDrag(down, current, form_.intFLBoxShowX, bounds, form_.dblZoom)) {
     case ZoomDragAction::RevealToolbar:
         revealToolBox();
@@ -118,13 +117,12 @@ bool MainFormMouse::zoomDragMove()
         break;
     }
     const bool zoomIn = current.y < down.y;
-    form_.dblZoom = steppedZoom(form_.dblZoom, b.height, zoomIn);
+    form_.dblZoom = steppedZoom(form_.dblZoom, bounds.height, zoomIn);
     form_.RestoreSource();
     const PressState press{form_.intDownX, form_.intDownY,
                            {form_.intDownLeft, form_.intDownTop, form_.intDownWidth, form_.intDownHeight}};
-    const RectI next = zoomDragBounds(form_.displayPicture().width(), form_.displayPicture().height(),
-                                      form_.dblZoom, press);
-    form_.setImageBounds({next.left, next.top, next.width, next.height});
+    form_.setImageBounds(zoomDragBounds(form_.displayPicture().width(), form_.displayPicture().height(),
+                                        form_.dblZoom, press));
     cursor_->setPos(form_.pntDownCursor);
     return true;
 }

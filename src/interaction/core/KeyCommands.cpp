@@ -27,9 +27,9 @@ KeyCommand keyCommand(int virtualKey, bool shiftAlone)
     }
 }
 
-RectI movedBounds(const RectI& bounds, KeyCommand move)
+ImageBounds movedBounds(const ImageBounds& bounds, KeyCommand move)
 {
-    RectI result = bounds;
+    ImageBounds result = bounds;
     switch (move) {
     case KeyCommand::MoveUp: result.top -= bounds.height / 10; break;
     case KeyCommand::MoveDown: result.top += bounds.height / 10; break;

@@ -48,6 +48,6 @@ KeyCommand keyCommand(int virtualKey, bool shiftAlone);
 
 // The bounds after an arrow move: a tenth of the control's height or width,
 // truncated toward zero, in the arrow's direction.
-RectI movedBounds(const RectI& bounds, KeyCommand move);
+ImageBounds movedBounds(const ImageBounds& bounds, KeyCommand move);
 
 } // namespace tavo

@@ -2,26 +2,8 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 namespace tavo {
-
-namespace {
-
-std::int32_t truncToPixels(double value)
-{
-    // Values beyond the 32-bit range cannot come from real sizes; clamp
-    // instead of invoking undefined behaviour.
-    if (std::isnan(value))
-        return 0;
-    if (value >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
-        return std::numeric_limits<std::int32_t>::max();
-    if (value <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(std::trunc(value));
-}
-
-} // namespace
 
 double zoomStep(std::int32_t height)
 {
@@ -30,7 +12,7 @@ double zoomStep(std::int32_t height)
 }
 
 ZoomDragAction classifyZoomDrag(PointI pressCursor, PointI currentCursor, std::int32_t revealDistance,
-                                const RectI& bounds, double zoom)
+                                const ImageBounds& bounds, double zoom)
 {
     const std::int64_t dx = std::llabs(std::int64_t{currentCursor.x} - pressCursor.x);
     const std::int64_t dy = std::llabs(std::int64_t{currentCursor.y} - pressCursor.y);
@@ -59,13 +41,13 @@ std::int32_t scaledSide(std::int32_t side, double zoom)
     return scaled < 1 ? 1 : scaled;
 }
 
-RectI zoomDragBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
+ImageBounds zoomDragBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
                      const PressState& press)
 {
-    RectI result;
+    ImageBounds result;
     result.width = scaledSide(pictureWidth, zoom);
     result.height = scaledSide(pictureHeight, zoom);
-    const RectI& down = press.bounds;
+    const ImageBounds& down = press.bounds;
     // The products are integers, the quotients floating point.
     result.top = down.height == 0
         ? down.top
@@ -78,10 +60,10 @@ RectI zoomDragBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, doub
     return result;
 }
 
-RectI centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
-                        const RectI& current)
+ImageBounds centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
+                        const ImageBounds& current)
 {
-    RectI result;
+    ImageBounds result;
     result.width = scaledSide(pictureWidth, zoom);
     result.height = scaledSide(pictureHeight, zoom);
     result.left = truncToPixels(current.left + std::trunc((static_cast<double>(current.width) - result.width) / 2));

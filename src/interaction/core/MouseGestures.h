@@ -31,7 +31,7 @@ enum class ZoomDragAction {
 };
 
 ZoomDragAction classifyZoomDrag(PointI pressCursor, PointI currentCursor, std::int32_t revealDistance,
-                                const RectI& bounds, double zoom);
+                                const ImageBounds& bounds, double zoom);
 
 // The ratio after one zoom-drag or keyboard step. A step that would take the
 // ratio to zero or below is not taken: the picture's size stays positive.
@@ -40,19 +40,19 @@ double steppedZoom(double zoom, std::int32_t controlHeight, bool zoomIn);
 struct PressState {
     std::int32_t downX = 0; // press position in the pressed control
     std::int32_t downY = 0;
-    RectI bounds;           // the image control's bounds at the press
+    ImageBounds bounds;           // the image control's bounds at the press
 };
 
 // New bounds of a zoom-drag step: the size from the picture and the ratio, the
 // position anchored at the press point against the bounds at the press. A
 // zero press-time size keeps the press-time position instead of dividing.
-RectI zoomDragBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
+ImageBounds zoomDragBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
                      const PressState& press);
 
 // New bounds of a keyboard zoom: the size from the picture and the ratio,
 // keeping the centre of the current rectangle; never below one pixel.
-RectI centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
-                        const RectI& current);
+ImageBounds centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHeight, double zoom,
+                        const ImageBounds& current);
 
 // Picture size for a ratio, never below one pixel.
 std::int32_t scaledSide(std::int32_t side, double zoom);

@@ -29,9 +29,9 @@ TEST(KeyCommands, BothTables)
 
 TEST(KeyCommands, ArrowsMoveByATenthTruncated)
 {
-    const RectI tall{0, 0, 640, 480};
+    const ImageBounds tall{0, 0, 640, 480};
     EXPECT_EQ(movedBounds(tall, KeyCommand::MoveUp).top, -48);
     EXPECT_EQ(movedBounds(tall, KeyCommand::MoveRight).left, 64);
-    const RectI tiny{5, 5, 9, 9};
+    const ImageBounds tiny{5, 5, 9, 9};
     EXPECT_EQ(movedBounds(tiny, KeyCommand::MoveDown), tiny);
 }

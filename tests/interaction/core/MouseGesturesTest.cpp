@@ -33,7 +33,7 @@ TEST(ZoomStep, SomeLargeMultiplesOf300FallOneTenthShort)
 TEST(ZoomDrag, DeadZoneRevealAndLimitsInTheirOrder)
 {
     const PointI press{100, 100};
-    const RectI small{0, 0, 320, 240};
+    const ImageBounds small{0, 0, 320, 240};
     EXPECT_EQ(classifyZoomDrag(press, {100, 96}, 30, small, 1.0), ZoomDragAction::DeadZone);
     EXPECT_EQ(classifyZoomDrag(press, {100, 95}, 30, small, 1.0), ZoomDragAction::ZoomIn);
     EXPECT_EQ(classifyZoomDrag(press, {100, 105}, 30, small, 1.0), ZoomDragAction::ZoomOut);
@@ -62,8 +62,8 @@ TEST(ZoomDrag, KeepsThePressedPointInPlace)
 {
     // A 100 × 100 picture at (10, 20), pressed at (50, 50), zoomed to 2.0.
     const PressState press{50, 50, {10, 20, 100, 100}};
-    const RectI r = zoomDragBounds(100, 100, 2.0, press);
-    EXPECT_EQ(r, (RectI{-40, -30, 200, 200}));
+    const ImageBounds r = zoomDragBounds(100, 100, 2.0, press);
+    EXPECT_EQ(r, (ImageBounds{-40, -30, 200, 200}));
     // The press point (60, 70) in the work area still shows picture point (50, 50).
     EXPECT_EQ(r.left + 100, 60);
     EXPECT_EQ(r.top + 100, 70);
@@ -72,15 +72,15 @@ TEST(ZoomDrag, KeepsThePressedPointInPlace)
 TEST(ZoomDrag, ZeroPressSizeNeverDividesAndSizesStayPositive)
 {
     const PressState press{5, 5, {3, 4, 0, 0}};
-    const RectI r = zoomDragBounds(100, 50, 0.001, press);
-    EXPECT_EQ(r, (RectI{3, 4, 1, 1}));
+    const ImageBounds r = zoomDragBounds(100, 50, 0.001, press);
+    EXPECT_EQ(r, (ImageBounds{3, 4, 1, 1}));
 }
 
 TEST(KeyboardZoom, KeepsTheCentreTruncatingHalves)
 {
     // 100 × 100 at (0, 0) grown to 105 × 105: half of −5 is −2.5, truncated to −2.
-    const RectI r = centredZoomBounds(100, 100, 1.05, {0, 0, 100, 100});
-    EXPECT_EQ(r, (RectI{-2, -2, 105, 105}));
+    const ImageBounds r = centredZoomBounds(100, 100, 1.05, {0, 0, 100, 100});
+    EXPECT_EQ(r, (ImageBounds{-2, -2, 105, 105}));
     EXPECT_EQ(centredZoomBounds(10, 10, -1.0, {0, 0, 10, 10}).width, 1);
 }
 
