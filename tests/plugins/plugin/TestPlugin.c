@@ -157,7 +157,8 @@ static void fault(uint32_t flags)
         *nowhere = 1;
     if (flags & TPIC_FPE) {
         volatile int zero = 0;
-        volatile int x = 1 / zero;
+        volatile int numerator = 1000;
+        volatile int x = numerator / zero;
         (void)x;
     }
     if (flags & TPIC_BUS) {
