@@ -51,6 +51,19 @@ void writeSusieKey(const TempFolder& config, const std::string& contents)
 
 const TGraphicClassInfo testGraphic{"TTestGraphic"};
 
+// Sets the default graphic class for the scope.
+class ScopedGraphicClass {
+public:
+    explicit ScopedGraphicClass(TGraphicClass graphicClass) : old_(TSPIs::DefaultGraphicClass())
+    {
+        TSPIs::SetDefaultGraphicClass(graphicClass);
+    }
+    ~ScopedGraphicClass() { TSPIs::SetDefaultGraphicClass(old_); }
+
+private:
+    TGraphicClass old_;
+};
+
 } // namespace
 
 TEST(SPIs, OnlyOneRegistryLives)
@@ -114,7 +127,7 @@ TEST(SPIs, TrialOrderPutsClaimersFirstLastAddedFirst)
 
 TEST(SPIs, InsertRegistersEachPatternsLastExtension)
 {
-    TSPIs::SetDefaultGraphicClass(&testGraphic);
+    ScopedGraphicClass graphic(&testGraphic);
     const std::size_t max = formatsFor("max");
     const std::size_t mag = formatsFor("mag");
     const std::size_t empty = formatsFor("");
@@ -132,12 +145,11 @@ TEST(SPIs, InsertRegistersEachPatternsLastExtension)
     spis.FindSPIs({spiClassOf<TInSPI>()}, "a.mag", order);
     spis.FindSPIs({spiClassOf<TInSPI>()}, "a", order);
     EXPECT_EQ(order.size(), 3u);
-    TSPIs::SetDefaultGraphicClass(nullptr);
 }
 
 TEST(SPIs, OtherKindsAreKeptButRegisterNothing)
 {
-    TSPIs::SetDefaultGraphicClass(&testGraphic);
+    ScopedGraphicClass graphic(&testGraphic);
     const std::size_t before = registeredFileFormats().size();
     TSPIs spis;
     for (const char* name : {"am", "xn", "lowercase", "noversion"})
@@ -147,12 +159,11 @@ TEST(SPIs, OtherKindsAreKeptButRegisterNothing)
     std::vector<TSPI*> order;
     spis.FindSPIs({spiClassOf<TInSPI>()}, "x.pic", order);
     EXPECT_TRUE(order.empty());
-    TSPIs::SetDefaultGraphicClass(nullptr);
 }
 
 TEST(SPIs, EventsDecideWhatIsKeptAndRegistered)
 {
-    TSPIs::SetDefaultGraphicClass(&testGraphic);
+    ScopedGraphicClass graphic(&testGraphic);
     TempFolder folder;
     folder.addPlugin("p1", "p1.spi");
     folder.addPlugin("tpc", "tpc.spi");
@@ -181,7 +192,6 @@ TEST(SPIs, EventsDecideWhatIsKeptAndRegistered)
     EXPECT_EQ(asked, std::vector<std::string>{"pic=Test PIC"});
     EXPECT_EQ(formatsFor("pic"), pic);
     EXPECT_EQ(formatsFor("tpc"), tpc);
-    TSPIs::SetDefaultGraphicClass(nullptr);
 }
 
 TEST(SPIs, SearchDirTakesPluginFilesOnly)
@@ -230,7 +240,7 @@ TEST(SPIs, SearchWithoutFolderVisitsTheSourcesInOrder)
 
 TEST(SPIs, SameFolderTwiceLoadsEverythingTwice)
 {
-    TSPIs::SetDefaultGraphicClass(&testGraphic);
+    ScopedGraphicClass graphic(&testGraphic);
     TempFolder config;
     TempFolder folder;
     folder.addPlugin("p1", "p1.spi");
@@ -251,7 +261,6 @@ TEST(SPIs, SameFolderTwiceLoadsEverythingTwice)
     spis.Delete(0);
     std::vector<uint8_t> block(2048, 0);
     EXPECT_EQ(static_cast<TInSPI&>(spis[0]).IsSupported("", block.data()), 0);
-    TSPIs::SetDefaultGraphicClass(nullptr);
 }
 
 TEST(SPIs, SusieKeyThatGivesNoFolder)
