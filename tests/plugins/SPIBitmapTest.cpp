@@ -4,10 +4,14 @@
 #include "platform/Errors.h"
 #include "platform/LocalMemory.h"
 #include "plugins/DibImage.h"
+#include "plugins/PluginDecoding.h"
 #include "plugins/SPIBitmap.h"
 #include "plugins/SPIs.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 using namespace tavo;
 using tavo::test::makeTestPicture;
@@ -252,4 +256,23 @@ TEST(DibImage, UnusableHeadersGiveNothing)
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size, 14u + 48 + 4);
     EXPECT_EQ(image->bytes[14 + 40], 0);
+}
+
+TEST(PluginDecoding, ProgramRegistrySearchesTheSusieFolderOnceLoaded)
+{
+    TempFolder config;
+    TempFolder susie;
+    susie.addPlugin("tpc", "tpc.spi");
+    std::filesystem::create_directories(config.path() / "Susie");
+    std::ofstream(config.path() / "Susie" / "Plug-in") << "Path=" << susie.str() << "\n";
+    test::ScopedEnv env("XDG_CONFIG_HOME", config.str());
+    const auto spis = createProgramRegistry();
+    EXPECT_EQ(spis->Count(), 0);
+    spis->Loaded();
+    ASSERT_GE(spis->Count(), 1);
+    EXPECT_EQ(spis->SearchOptions, (TSPISearchOptions{spsSusieDir, spsAppDir}));
+    TestPicture picture;
+    picture.width = 5;
+    const Bitmap decoded = decodeThroughPlugins(susie.addFile("x.tpc", makeTestPicture(picture)));
+    EXPECT_EQ(decoded.width(), 5);
 }
