@@ -14,6 +14,8 @@ std::unique_ptr<TSPIs> createProgramRegistry()
 
 Bitmap decodeThroughPlugins(const std::string& path)
 {
+    if (TSPIs* spis = GlobalSPIs(); spis != nullptr && !spis->isLoaded())
+        spis->Loaded();
     TSPIBitmap bitmap;
     bitmap.LoadFromFile(path);
     return bitmap.bitmap();
