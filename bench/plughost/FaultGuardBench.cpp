@@ -1,5 +1,6 @@
 // What the fault guard costs: a guarded call of an empty function against a
-// direct call, and a whole load through a test plug-in for scale.
+// direct call, a whole load through a test plug-in for scale, and a fork for
+// comparison with decoding in a child process.
 #include "TestPlugin.h"
 #include "platform/FaultGuard.h"
 #include "plugins/SPIBitmap.h"
@@ -8,6 +9,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -34,6 +37,20 @@ void BM_GuardedCall(benchmark::State& state)
         benchmark::DoNotOptimize(tavo::platform::runGuarded(emptyCall, nullptr, &report));
 }
 BENCHMARK(BM_GuardedCall);
+
+// For comparison, the least a decode in a child process would add per load:
+// one fork and wait, before any result is copied back.
+void BM_ForkAndWait(benchmark::State& state)
+{
+    for (auto _ : state) {
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(0);
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+}
+BENCHMARK(BM_ForkAndWait)->Unit(benchmark::kMicrosecond);
 
 std::vector<uint8_t> testPicture(int32_t width, int32_t height)
 {
