@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const tavo::Bitmap bitmap = tavo::ReadBmpStream(data, size);
         if (std::uint64_t{static_cast<std::uint32_t>(bitmap.width())} * static_cast<std::uint32_t>(bitmap.height()) <=
-            (1u << 20))
+            (1u << 16))
             (void)bitmap.toBgr24();
     } catch (const tavo::Exception&) {
     }
