@@ -324,4 +324,5 @@ TEST_P(FaultTest, FaultEndsTheLoadAndTheFaultingPluginIsNotCalledAgain)
 
 INSTANTIATE_TEST_SUITE_P(Signals, FaultTest,
                          ::testing::Values(std::make_pair(TPIC_SEGV, SIGSEGV), std::make_pair(TPIC_FPE, SIGFPE),
-                                           std::make_pair(TPIC_BUS, SIGBUS), std::make_pair(TPIC_STACK, SIGSEGV)));
+                                           std::make_pair(TPIC_BUS, SIGBUS), std::make_pair(TPIC_STACK, SIGSEGV),
+                                           std::make_pair(TPIC_ABORT, SIGABRT)));
