@@ -22,6 +22,7 @@ done
 
 results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
+unset QT_QPA_PLATFORM
 export PROBE="$build/bin/launch_pixel_probe" PICTURE="$picture" RESULTS="$results" ROUNDS="$rounds"
 export VIEWERS="${viewers[*]}"
 "$top/tests/e2e/xvfb-session.sh" --screen 1280x1024x24 -- bash -c '
@@ -29,10 +30,13 @@ export VIEWERS="${viewers[*]}"
   for round in $(seq 1 "$ROUNDS"); do
     for entry in $VIEWERS; do
       name=${entry%%:*} program=${entry#*:}
-      "$PROBE" 10000 "$program" "$PICTURE" >>"$RESULTS/$name" 2>>"$RESULTS/$name.log" || true
+      "$PROBE" 10000 "$program" "$PICTURE" >>"$RESULTS/$name" 2>>"$RESULTS/$name.log" || echo "$name: failed run" >&2
     done
   done'
 
+if cat "$results"/*.log 2>/dev/null | grep -q .; then
+  echo "messages of the runs:"; cat "$results"/*.log | sort | uniq -c | sed 's/^/  /'
+fi
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 printf "%-10s %6s %16s %18s\n" viewer runs "median ms" "median peak MiB"
 for entry in ${viewers[*]}; do

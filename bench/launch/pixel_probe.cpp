@@ -64,7 +64,13 @@ int main(int argc, char** argv)
         return 2;
     }
     const auto timeout = std::chrono::milliseconds(std::atoi(argv[1]));
-    Display* display = XOpenDisplay(nullptr);
+    // A busy server sometimes refuses a connection for a moment.
+    Display* display = nullptr;
+    for (int attempt = 0; attempt < 50 && !display; ++attempt) {
+        display = XOpenDisplay(nullptr);
+        if (!display)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     if (!display) {
         std::fprintf(stderr, "no X display\n");
         return 1;
@@ -72,9 +78,14 @@ int main(int argc, char** argv)
     const Window root = DefaultRootWindow(display);
     XWindowAttributes attributes;
     XGetWindowAttributes(display, root, &attributes);
-    if (magentaPixels(display, root, attributes.width, attributes.height) >= kPixelsNeeded) {
-        std::fprintf(stderr, "the screen already shows the picture\n");
-        return 1;
+    // The previous viewer's window may take a moment to vanish.
+    const auto clearBy = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (magentaPixels(display, root, attributes.width, attributes.height) >= kPixelsNeeded) {
+        if (std::chrono::steady_clock::now() > clearBy) {
+            std::fprintf(stderr, "the screen still shows the picture\n");
+            return 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
     pid_t pid = 0;
