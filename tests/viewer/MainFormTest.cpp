@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLayout>
 #include <QMenu>
 #include <QSignalSpy>
@@ -133,6 +135,10 @@ TEST_F(MainFormTest, ZoomRatioMenuHasEightItemsWithTagsAndCaptions)
 TEST_F(MainFormTest, StartsWithTheStartupPictureCentredAndTheInitialState)
 {
     EXPECT_EQ(caption(), "TavoTavo");
+    // Placement defaults: a fifth of the primary screen in, half its size.
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(form->pos(), QPoint(screen.width() / 5, screen.height() / 5));
+    EXPECT_EQ(form->size(), QSize(screen.width() / 2, screen.height() / 2));
     EXPECT_EQ(form->imgImgArea->parentWidget(), form->pnlWkArea);
     EXPECT_EQ(form->pnlWkArea->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1);
     EXPECT_EQ(form->pnlWkArea->frameStyle(), QFrame::Panel | QFrame::Sunken);
@@ -217,6 +223,15 @@ TEST_F(MainFormTest, LoadSharesPixelsAndEnablesNavigation)
     EXPECT_DOUBLE_EQ(form->dblAspect, 0.75);
     EXPECT_TRUE(form->spdNext->isEnabled());
     EXPECT_TRUE(form->spdPrev->isEnabled());
+
+    // Loading the shown file again decodes it again and re-applies the mode.
+    form->setImageBounds({5, 5, 5, 5});
+    form->dblZoom = 3.0;
+    const Bitmap before = form->bmpSource;
+    form->LoadCurFile();
+    EXPECT_FALSE(form->bmpSource.sharesPixelsWith(before));
+    EXPECT_EQ(form->imageBounds().left, 0);
+    EXPECT_DOUBLE_EQ(form->dblZoom, static_cast<double>(form->pnlWkArea->width()) / 64);
 
     const std::string jpeg = TAVO_SOURCE_DIR "/tests/fuzz/corpus/jpeg/baseline.jpg";
     load(jpeg);
