@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QLayout>
@@ -282,6 +283,21 @@ TEST_F(MainFormTest, FailedLoadAtShowIsReportedAndTheWindowStays)
     EXPECT_TRUE(other.displayPicture().isEmpty());
     EXPECT_FALSE(other.spdNext->isEnabled());
     EXPECT_EQ(other.windowTitle(), "TavoTavo");
+}
+
+TEST_F(MainFormTest, AFileNoDecoderAcceptsFailsLikeAnyLoad)
+{
+    load(picture("first.bmp", 40, 30));
+    const QString before = caption();
+    const std::string other = dir.filePath("notes.xyz").toStdString();
+    QFile file(QString::fromStdString(other));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    form->strCurFile = other;
+    EXPECT_THROW(form->LoadCurFile(), Exception);
+    EXPECT_TRUE(form->displayPicture().isEmpty());
+    EXPECT_EQ(caption(), before);
 }
 
 TEST_F(MainFormTest, ZoomRestoresTheFullSizePictureFirst)
