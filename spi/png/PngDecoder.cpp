@@ -252,17 +252,37 @@ void convertRow(const Plan& plan, const std::uint8_t* src, std::uint8_t* dst)
     std::memset(dst, 0, plan.layout.stride - std::size_t(dst - start));
 }
 
+constexpr unsigned kPassX0[7] = {0, 4, 0, 2, 0, 1, 0}, kPassDx[7] = {8, 8, 4, 4, 2, 2, 1};
+constexpr unsigned kPassY0[7] = {0, 0, 4, 0, 2, 0, 1}, kPassDy[7] = {8, 8, 8, 4, 4, 2, 2};
+
 // Rows of all seven Adam7 passes together; passes without pixels are skipped.
 std::uint64_t interlacedRows(std::uint32_t width, std::uint32_t height)
 {
-    static const unsigned x0[7] = {0, 4, 0, 2, 0, 1, 0};
-    static const unsigned y0[7] = {0, 0, 4, 0, 2, 0, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
     std::uint64_t rows = 0;
     for (int p = 0; p < 7; ++p) {
-        if (width > x0[p] && height > y0[p])
-            rows += (height - y0[p] + dy[p] - 1) / dy[p];
+        if (width > kPassX0[p] && height > kPassY0[p])
+            rows += (height - kPassY0[p] + kPassDy[p] - 1) / kPassDy[p];
     }
     return rows;
+}
+
+// Puts the packed samples of one scanline of an Adam7 pass at their places in
+// a picture of one byte a pixel.
+void spreadPass(const Plan& plan, const spng_row_info& row, const std::uint8_t* src, std::uint8_t* picture)
+{
+    if (row.pass < 0 || row.pass > 6)
+        return;
+    const unsigned p = unsigned(row.pass);
+    const std::uint64_t y = kPassY0[p] + std::uint64_t(row.scanline_idx) * kPassDy[p];
+    const std::uint32_t width = std::uint32_t(plan.layout.width);
+    if (y >= std::uint64_t(plan.layout.height) || width <= kPassX0[p])
+        return;
+    const unsigned bits = plan.sampleBits, mask = (1u << bits) - 1;
+    std::uint8_t* line = picture + y * width;
+    for (std::uint32_t x = kPassX0[p], j = 0; x < width; x += kPassDx[p], ++j) {
+        const std::size_t bit = std::size_t(j) * bits;
+        line[x] = std::uint8_t((src[bit / 8] >> (8 - bits - bit % 8)) & mask);
+    }
 }
 
 // Deflate expands at most 1032-fold, so data of this size cannot hold more
@@ -285,7 +305,11 @@ std::int32_t Reader::decode(Plan& plan, DibAllocator& out, const Progress& progr
         return fromSpng(error);
     const std::size_t rowBytes = decodedBytes / std::size_t(layout.height);
     // An interlaced picture arrives in passes, so it is collected whole first.
-    const std::size_t bufferBytes = plan.interlaced ? decodedBytes : rowBytes;
+    // libspng's row deinterlacing of packed samples is unreliable, so those
+    // files are read by scanline and spread out here, one byte a pixel.
+    const bool spread = plan.interlaced && plan.kind == RowKind::Samples;
+    const std::size_t pitch = spread ? std::size_t(layout.width) : rowBytes;
+    const std::size_t bufferBytes = plan.interlaced ? pitch * std::size_t(layout.height) : rowBytes;
     if (bufferBytes > kMaxImageBytes * 3)
         return SPI_NO_MEMORY;
 
@@ -304,35 +328,51 @@ std::int32_t Reader::decode(Plan& plan, DibAllocator& out, const Progress& progr
         return fromSpng(error);
 
     const std::uint64_t passRows = plan.interlaced ? interlacedRows(ihdr_.width, ihdr_.height) : 0;
+    std::unique_ptr<std::uint8_t[]> scanline;
+    if (spread) {
+        scanline.reset(new (std::nothrow) std::uint8_t[rowBytes]);
+        if (!scanline)
+            return SPI_NO_MEMORY;
+    }
     std::uint64_t done = 0;
     int error = SPNG_OK;
     do {
         spng_row_info row{};
         if ((error = spng_get_row_info(ctx_, &row)) != SPNG_OK)
             break;
-        if (row.row_num >= std::uint32_t(height))
-            return SPI_OUT_OF_ORDER;
-        std::uint8_t* target = plan.interlaced ? buffer.get() + row.row_num * rowBytes : buffer.get();
-        error = spng_decode_row(ctx_, target, rowBytes);
+        if (spread) {
+            error = spng_decode_scanline(ctx_, scanline.get(), rowBytes);
+            if (error == SPNG_OK || error == SPNG_EOI)
+                spreadPass(plan, row, scanline.get(), buffer.get());
+        } else {
+            if (row.row_num >= std::uint32_t(height))
+                return SPI_OUT_OF_ORDER;
+            std::uint8_t* target = plan.interlaced ? buffer.get() + row.row_num * rowBytes : buffer.get();
+            error = spng_decode_row(ctx_, target, rowBytes);
+            if (!plan.interlaced && (error == SPNG_OK || error == SPNG_EOI))
+                convertRow(plan, target, bits + std::size_t(height - 1 - std::int32_t(row.row_num)) * layout.stride);
+        }
         if (error != SPNG_OK && error != SPNG_EOI)
             break;
         ++done;
-        std::int32_t count;
-        if (plan.interlaced) {
-            count = std::int32_t(done * std::uint64_t(height) / (passRows + 1));
-        } else {
-            convertRow(plan, target, bits + std::size_t(height - 1 - std::int32_t(row.row_num)) * layout.stride);
-            count = std::int32_t(done);
-        }
+        const std::int32_t count = plan.interlaced ? std::int32_t(done * std::uint64_t(height) / (passRows + 1))
+                                                   : std::int32_t(done);
         if (count < height && progress.report(count, height))
             return SPI_ABORT;
     } while (error == SPNG_OK);
     if (error != SPNG_EOI)
         return fromSpng(error);
+    // Reading on to the end checks the last image chunk's checksum. A file cut
+    // after its image data, or missing its end chunk, still gives the picture.
+    error = spng_decode_chunks(ctx_);
+    if (error == SPNG_ECHUNK_CRC)
+        return SPI_OUT_OF_ORDER;
 
     if (plan.interlaced) {
+        if (spread)
+            plan.sampleBits = 8;
         for (std::int32_t y = 0; y < height; ++y)
-            convertRow(plan, buffer.get() + std::size_t(y) * rowBytes,
+            convertRow(plan, buffer.get() + std::size_t(y) * pitch,
                        bits + std::size_t(height - 1 - y) * layout.stride);
     }
     if (progress.report(height, height))
