@@ -118,26 +118,26 @@ std::int32_t run(Session& s, const std::uint8_t* data, std::size_t size, JpegPic
     if (setjmp(s.error.jump))
         return codeOf(s);
     prepare(s, data, size);
+    DibLayout layout;
+    const bool grey = s.cinfo.out_color_space == JCS_GRAYSCALE;
+    layout.bitCount = grey ? 8 : 24;
+    layout.colors = grey ? 256 : 0;
+    if (std::int32_t result = planDib(s.cinfo.image_width, s.cinfo.image_height, layout))
+        return result;
     if (info != nullptr) {
         info->width = std::int32_t(s.cinfo.image_width);
         info->height = std::int32_t(s.cinfo.image_height);
         info->xDensity = perInch(s.cinfo, s.cinfo.X_density);
         info->yDensity = perInch(s.cinfo, s.cinfo.Y_density);
-        info->bitCount = s.cinfo.out_color_space == JCS_GRAYSCALE ? 8 : 24;
+        info->bitCount = std::int16_t(layout.bitCount);
         return SPI_ALL_RIGHT;
     }
 
-    DibLayout layout;
-    const bool grey = s.cinfo.out_color_space == JCS_GRAYSCALE;
-    layout.bitCount = grey ? 8 : 24;
-    layout.colors = grey ? 256 : 0;
     if (s.cinfo.density_unit == 1 || s.cinfo.density_unit == 2) {
         const unsigned per = s.cinfo.density_unit == 1 ? 3937 : 10000; // per metre, x100
         layout.xPelsPerMeter = std::int32_t(s.cinfo.X_density * per / 100);
         layout.yPelsPerMeter = std::int32_t(s.cinfo.Y_density * per / 100);
     }
-    if (std::int32_t result = planDib(s.cinfo.image_width, s.cinfo.image_height, layout))
-        return result;
     auto* header = static_cast<std::uint8_t*>(out->allocateInfo(layout.infoBytes()));
     auto* bits = static_cast<std::uint8_t*>(out->allocateBits(layout.imageBytes));
     if (header == nullptr || bits == nullptr)

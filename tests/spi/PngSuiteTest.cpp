@@ -2,6 +2,7 @@
 // file must give the pixels ImageMagick reads from it (composed over the same
 // background), every broken one (x*.png) must be refused. The files come from
 // Debian's packages at test time; without them the tests skip.
+#include "CorpusSupport.h"
 #include "PluginHarness.h"
 #include "platform/LocalMemory.h"
 
@@ -10,47 +11,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
 
 namespace tavo::spitest {
 namespace {
-
-namespace fs = std::filesystem;
-
-// Runs a command and returns its standard output; nothing when it fails.
-std::optional<std::string> run(const std::string& command)
-{
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe)
-        return std::nullopt;
-    std::string out;
-    char buffer[65536];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get()))
-        out.append(buffer, n);
-    if (pclose(pipe.release()) != 0)
-        return std::nullopt;
-    return out;
-}
-
-std::optional<fs::path> fetch(const std::string& arguments)
-{
-    auto out = run("bash '" TAVO_SOURCE_DIR "/tests/corpora/fetch.sh' " + arguments);
-    if (!out)
-        return std::nullopt;
-    out->erase(out->find_last_not_of('\n') + 1);
-    return fs::path(*out);
-}
-
-std::vector<fs::path> pngsIn(const fs::path& folder)
-{
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".png")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 int compose(int value, int alpha)
 {
@@ -137,12 +100,12 @@ TEST_F(PngSuite, CompleteSuiteDecodesValidFilesAndRefusesBrokenOnes)
         GTEST_SKIP() << "PngSuite not available: tests/corpora/fetch.sh source libstb failed";
     const std::size_t handles = platform::liveLocalHandleCount();
     for (const char* folder : {"primary", "16bit", "unused"})
-        for (const auto& file : pngsIn(stbSuite / folder))
+        for (const auto& file : filesIn(stbSuite / folder, ".png"))
             expectDecodesLikeImageMagick(file);
-    for (const auto& file : pngsIn(stbSuite / "corrupt"))
+    for (const auto& file : filesIn(stbSuite / "corrupt", ".png"))
         expectRefused(file);
     // Apple's CgBI variant is not PNG: its IHDR does not come first.
-    for (const auto& file : pngsIn(stbSuite / "iphone"))
+    for (const auto& file : filesIn(stbSuite / "iphone", ".png"))
         expectRefused(file);
     EXPECT_EQ(platform::liveLocalHandleCount(), handles);
     EXPECT_GE(decoded, 150);
@@ -154,9 +117,9 @@ TEST_F(PngSuite, ReferenceSubsetAndDamagedFilesOfTheGoSources)
 {
     if (goSuite.empty() || !fs::is_directory(goSuite))
         GTEST_SKIP() << "Go's PNG test files not available: tests/corpora/fetch.sh binary golang-1.19-src failed";
-    for (const auto& file : pngsIn(goSuite / "pngsuite"))
+    for (const auto& file : filesIn(goSuite / "pngsuite", ".png"))
         expectDecodesLikeImageMagick(file);
-    for (const auto& file : pngsIn(goSuite))
+    for (const auto& file : filesIn(goSuite, ".png"))
         if (file.filename().string().starts_with("invalid-")) {
             const std::string name = file.filename().string();
             // A missing or cut IEND after complete image data, and palette
