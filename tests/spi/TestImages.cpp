@@ -2,6 +2,7 @@
 
 #include <spng.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,7 +32,7 @@ Bytes encodePng(const PngSpec& spec)
         trns.green = spec.trnsGreen;
         trns.blue = spec.trnsBlue;
         trns.n_type3_entries = std::uint32_t(spec.paletteAlpha.size());
-        std::memcpy(trns.type3_alpha, spec.paletteAlpha.data(), spec.paletteAlpha.size());
+        std::copy(spec.paletteAlpha.begin(), spec.paletteAlpha.end(), trns.type3_alpha);
         spng_set_trns(ctx, &trns);
     }
     if (spec.pixelsPerMeter != 0) {
