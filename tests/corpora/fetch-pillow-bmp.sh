@@ -26,7 +26,8 @@ as_root() {
 
 # apt-get source needs a deb-src entry; Debian 12 images often ship only "deb".
 has_deb_src() {
-  grep -rqsE '^(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/ 2>/dev/null
+  grep -qsE '^(deb-src[[:space:]]|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null
 }
 if ! has_deb_src; then
   src_list=/etc/apt/sources.list.d/tavo-deb-src.sources
