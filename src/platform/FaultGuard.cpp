@@ -10,7 +10,9 @@ namespace tavo::platform {
 
 namespace {
 
-constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+// SIGABRT too: a plug-in that aborts (a failed assertion in a library it
+// bundles) would otherwise end the viewer.
+constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
 
 struct sigaction previousActions[kSignalCount];

@@ -1,7 +1,7 @@
 // Running foreign code (a plug-in's entry point) so that a hardware fault in it
 // returns to the caller instead of ending the process.
 //
-// The guard is in-process: SIGSEGV, SIGBUS, SIGFPE and SIGILL raised while a
+// The guard is in-process: SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT raised while a
 // guarded call runs on this thread jump back to the guard (sigsetjmp and
 // siglongjmp, the handler on an alternate signal stack so that a stack
 // overflow is caught too). Memory the foreign code wrote before the fault may

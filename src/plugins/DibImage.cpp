@@ -84,18 +84,22 @@ std::optional<BmpImage> buildBmpImage(std::span<const uint8_t> info, std::span<c
         return std::nullopt;
     const auto headerSize = static_cast<std::size_t>(layout->headerSize);
     const auto imageSize = static_cast<std::size_t>(layout->imageSize);
+    // Pixel bytes beyond a short block are left out rather than written as
+    // zeros: the reader leaves the rows the data does not reach zero, and a
+    // small block declaring a huge picture costs no second huge buffer.
+    const std::size_t pixelBytes = std::min(imageSize, bits.size());
     BmpImage image;
-    image.size = kFileHeaderSize + headerSize + imageSize;
+    image.size = kFileHeaderSize + headerSize + pixelBytes;
     // Not value-initialised: every byte is written below, most by one copy.
     image.bytes.reset(new uint8_t[image.size]);
     uint8_t* p = image.bytes.get();
     p[0] = 0x42;
     p[1] = 0x4D;
-    writeU32(p + 2, static_cast<uint32_t>(image.size));
+    writeU32(p + 2, static_cast<uint32_t>(kFileHeaderSize + headerSize + imageSize));
     writeU32(p + 6, 0);
     writeU32(p + 10, static_cast<uint32_t>(kFileHeaderSize + headerSize));
     copyBounded(p + kFileHeaderSize, info, headerSize);
-    copyBounded(p + kFileHeaderSize + headerSize, bits, imageSize);
+    copyBounded(p + kFileHeaderSize + headerSize, bits, pixelBytes);
     return image;
 }
 

@@ -32,8 +32,10 @@ struct BmpImage {
 };
 
 // The bitmap file for an information block and a pixel block. Each block is
-// read only within its own size: colour entries and pixel bytes beyond the end
-// of a short block become zero. Nothing when dibLayout gives nothing.
+// read only within its own size: colour entries beyond the end of a short
+// information block become zero, and a short pixel block gives a file that
+// ends early, whose missing rows the BMP reader leaves zero. The size field of
+// the file header is the declared one. Nothing when dibLayout gives nothing.
 std::optional<BmpImage> buildBmpImage(std::span<const uint8_t> info, std::span<const uint8_t> bits);
 
 } // namespace tavo

@@ -13,6 +13,7 @@ std::string describeSignal(int signal)
     case SIGBUS: return "バスエラー";
     case SIGFPE: return "演算例外";
     case SIGILL: return "不正な命令";
+    case SIGABRT: return "強制終了";
     default: return "シグナル " + std::to_string(signal);
     }
 }

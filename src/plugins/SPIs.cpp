@@ -63,6 +63,7 @@ TSPIs::~TSPIs()
 
 void TSPIs::Loaded()
 {
+    loaded_ = true;
     if (AutoSearch)
         Search("*.spi");
 }

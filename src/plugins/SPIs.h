@@ -54,6 +54,8 @@ public:
     // The owner calls this once its stored settings are applied: searches "*.spi"
     // when AutoSearch is on.
     void Loaded();
+    // Whether Loaded has run (also when its search failed).
+    bool isLoaded() const { return loaded_; }
 
     void Search(const std::string& mask);
     void Add(std::unique_ptr<TSPI> spi);
@@ -81,6 +83,7 @@ private:
     void SearchDir(const std::string& folder, const std::string& mask);
 
     std::vector<std::unique_ptr<TSPI>> list_;
+    bool loaded_ = false;
 };
 
 // The live registry, or nothing.

@@ -1,13 +1,19 @@
 // The plug-in bitmap with the real BMP reader: the order of reader and
 // plug-ins, the BMP image built from a plug-in's blocks, and the failure texts.
 #include "PluginTestSupport.h"
+#include "imaging/BmpReader.h"
 #include "platform/Errors.h"
 #include "platform/LocalMemory.h"
 #include "plugins/DibImage.h"
+#include "plugins/PluginDecoding.h"
 #include "plugins/SPIBitmap.h"
 #include "plugins/SPIs.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
 
 using namespace tavo;
 using tavo::test::makeTestPicture;
@@ -247,9 +253,59 @@ TEST(DibImage, UnusableHeadersGiveNothing)
     const auto negative = dibLayout(infoHeader(-5, 4, 24, 0));      // no rows; the reader judges
     ASSERT_TRUE(negative);
     EXPECT_EQ(negative->imageSize, 0);
-    // A short colour table becomes zero entries.
-    const auto image = buildBmpImage(infoHeader(1, 1, 1, 0), std::vector<uint8_t>(4, 0xFF));
+    // A short colour table becomes zero entries; a short pixel block ends the file early.
+    const auto image = buildBmpImage(infoHeader(1, 2, 1, 0), std::vector<uint8_t>(5, 0xFF));
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->size, 14u + 48 + 4);
+    EXPECT_EQ(image->size, 14u + 48 + 5);
     EXPECT_EQ(image->bytes[14 + 40], 0);
+    EXPECT_EQ(image->bytes[2], 14 + 48 + 8); // the declared size
+}
+
+TEST(PluginDecoding, ProgramRegistrySearchesTheSusieFolderOnceLoaded)
+{
+    TempFolder config;
+    TempFolder susie;
+    susie.addPlugin("tpc", "tpc.spi");
+    std::filesystem::create_directories(config.path() / "Susie");
+    std::ofstream(config.path() / "Susie" / "Plug-in") << "Path=" << susie.str() << "\n";
+    test::ScopedEnv env("XDG_CONFIG_HOME", config.str());
+    const auto spis = createProgramRegistry();
+    EXPECT_EQ(spis->Count(), 0);
+    EXPECT_EQ(spis->SearchOptions, (TSPISearchOptions{spsSusieDir, spsAppDir}));
+    // The first decode runs the search that has not run yet, and only once.
+    TestPicture picture;
+    picture.width = 5;
+    const std::string path = susie.addFile("x.tpc", makeTestPicture(picture));
+    EXPECT_EQ(decodeThroughPlugins(path).width(), 5);
+    EXPECT_TRUE(spis->isLoaded());
+    const int count = spis->Count();
+    EXPECT_GE(count, 1);
+    EXPECT_EQ(decodeThroughPlugins(path).width(), 5);
+    EXPECT_EQ(spis->Count(), count);
+}
+
+TEST(DibImage, WhateverAPluginReturnsIsReadSafely)
+{
+    // Random headers near the interesting values, random block sizes: the
+    // image is built within the blocks and the reader either reads it or
+    // raises one of its errors. The sanitizer build checks the bounds.
+    std::mt19937 random(12345);
+    const int32_t sides[] = {0, 1, 3, -1, -7, 100, 65536, 65537, 0x7FFFFFFF, -0x7FFFFFFF - 1};
+    const uint16_t bitCounts[] = {0, 1, 2, 4, 8, 16, 24, 32, 33, 0xFFFF};
+    const uint32_t colourCounts[] = {0, 1, 2, 16, 256, 257, 65536, 65537, 0xFFFFFFFF};
+    const uint32_t compressions[] = {0, 1, 2, 3, 4, 0xFFFFFFFF};
+    for (int i = 0; i < 3000; ++i) {
+        auto info = infoHeader(sides[random() % 10], sides[random() % 10], bitCounts[random() % 10],
+                               colourCounts[random() % 9], compressions[random() % 6]);
+        info.resize(random() % 2 ? info.size() + random() % 1100 : random() % 48, 0x5A);
+        std::vector<uint8_t> bits(random() % 4096, 0xA5);
+        const auto image = buildBmpImage(info, bits);
+        if (!image)
+            continue;
+        try {
+            const Bitmap bitmap = ReadBmpStream(image->bytes.get(), image->size);
+            EXPECT_GE(bitmap.width(), 0);
+        } catch (const Exception&) {
+        }
+    }
 }

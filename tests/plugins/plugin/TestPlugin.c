@@ -174,6 +174,8 @@ static void fault(uint32_t flags)
     }
     if (flags & TPIC_STACK)
         recurse(0);
+    if (flags & TPIC_ABORT)
+        abort();
 }
 
 SPI_EXPORT int32_t GetPicture(const char *buf, intptr_t len, uint32_t flag, HLOCAL *pHBInfo, HLOCAL *pHBm,

@@ -29,6 +29,7 @@
 #define TPIC_BUS 0x0400u            /* GetPicture reads a mapping beyond its file */
 #define TPIC_STACK 0x0800u          /* GetPicture recurses until the stack ends */
 #define TPIC_SHORT_INFO 0x1000u     /* the info block is only 20 bytes */
+#define TPIC_ABORT 0x2000u          /* GetPicture calls abort() */
 
 typedef struct {
     int32_t isSupportedCalls;
