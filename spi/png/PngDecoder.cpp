@@ -103,14 +103,22 @@ std::int32_t Reader::open(const std::uint8_t* data, std::size_t size)
         return fromSpng(error);
     if (int error = spng_get_ihdr(ctx_, &ihdr_))
         return fromSpng(error);
-    hasPhys_ = spng_get_phys(ctx_, &phys_) == SPNG_OK;
+    // Asking for a chunk reads all chunks before the image data: an error
+    // other than "no such chunk" is damage in them.
+    const int phys = spng_get_phys(ctx_, &phys_);
+    if (phys != SPNG_OK && phys != SPNG_ECHUNKAVAIL)
+        return fromSpng(phys);
+    hasPhys_ = phys == SPNG_OK;
     return SPI_ALL_RIGHT;
 }
 
 std::int32_t Reader::makePlan(Plan& plan)
 {
     spng_trns trns{};
-    const bool hasTrns = spng_get_trns(ctx_, &trns) == SPNG_OK;
+    const int trnsError = spng_get_trns(ctx_, &trns);
+    if (trnsError != SPNG_OK && trnsError != SPNG_ECHUNKAVAIL)
+        return fromSpng(trnsError);
+    const bool hasTrns = trnsError == SPNG_OK;
     const unsigned depth = ihdr_.bit_depth;
     plan.interlaced = ihdr_.interlace_method != SPNG_INTERLACE_NONE;
     plan.layout.bitCount = 24;

@@ -272,6 +272,8 @@ TEST_F(PngPlugin, BrokenDataIsRefusedWithItsCode)
     Bytes badCrc = good;
     badCrc[29] ^= 1; // the IHDR checksum
     EXPECT_EQ(decode(png, badCrc).result, SPI_OUT_OF_ORDER);
+    SPI_PICTINFO info;
+    EXPECT_EQ(png.pictureInfo(badCrc, info), SPI_OUT_OF_ORDER);
     Bytes badData = good;
     badData[good.size() - 30] ^= 0x55; // inside IDAT: its checksum no longer matches
     EXPECT_EQ(decode(png, badData).result, SPI_OUT_OF_ORDER);
