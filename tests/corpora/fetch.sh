@@ -16,7 +16,7 @@ set -euo pipefail
 kind=${1:?usage: fetch.sh binary|source PACKAGE [PATH]}
 package=${2:?usage: fetch.sh binary|source PACKAGE [PATH]}
 subpath=${3:-}
-cache=${TAVO_CORPORA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tavotavo-corpora}
+cache=${TAVO_CORPORA_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/tavotavo-corpora}
 dir="$cache/$kind-$package"
 mkdir -p "$dir"
 
