@@ -2,9 +2,11 @@
 
 #include "interaction/MainFormKeys.h"
 #include "interaction/MainFormMouse.h"
+#include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/FileListBoxWidget.h"
+#include "viewer/PluginSearch.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
 #include "viewer/core/StartupPicture.h"
@@ -49,6 +51,13 @@ TfrmTavo2MainForm::TfrmTavo2MainForm(QWidget* parent) : QMainWindow(parent)
     mouseHandlers = new MainFormMouse(*this);
     keyHandlers = new MainFormKeys(*this);
     FormCreate();
+    // The registry of the built window; its one search waits for the first
+    // paint, or runs sooner for a load that takes the plug-in path. Only one
+    // registry may live: a second window in the process uses the first one's.
+    if (GlobalSPIs() == nullptr) {
+        SPIs1 = createProgramRegistry();
+        searchPluginsAfterFirstPaint(this, *SPIs1);
+    }
 }
 
 TfrmTavo2MainForm::~TfrmTavo2MainForm() = default;
