@@ -12,6 +12,7 @@
 #include <QPoint>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -25,6 +26,7 @@ class QToolButton;
 namespace tavo {
 
 class ClickablePanel;
+class TSPIs;
 
 class TfrmTavo2MainForm : public QMainWindow {
     Q_OBJECT
@@ -94,6 +96,9 @@ public:
     std::string strExTool1;
     std::string strExTool2;
     std::string strExTool3;
+
+    // The plug-in registry; it owns every plug-in object.
+    std::unique_ptr<TSPIs> SPIs1;
 
     // The display picture: the bitmap that imgImgArea holds.
     const Bitmap& displayPicture() const { return imgImgArea->picture(); }
