@@ -106,6 +106,8 @@ public:
     void setImageBounds(const ImageBounds& bounds) { imgImgArea->setBounds(bounds); }
 
     // Loads strCurFile and shows it in the zoom mode whose button is down.
+    // Throws the decoder's errors; a handler that Qt calls runs it inside
+    // guarded() (viewer/ErrorReport.h), which reports them.
     void LoadCurFile();
     // Puts the full-size picture back when the display picture is a reduction.
     void RestoreSource();
