@@ -3,6 +3,7 @@
 #include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/FileListBoxWidget.h"
 #include "viewer/PluginSearch.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
@@ -156,10 +157,8 @@ void TfrmTavo2MainForm::buildClientArea()
     clientLayout->setContentsMargins(0, 0, 0, 0);
     clientLayout->setSpacing(0);
 
-    flbImgFileList = new QWidget(client);
-    flbImgFileList->setObjectName(QStringLiteral("flbImgFileList"));
+    buildFileList(client);
     flbImgFileList->setFixedWidth(kFileListWidth);
-    flbImgFileList->hide();
     clientLayout->addWidget(flbImgFileList);
 
     pnlSpilit = new ClickablePanel(client);

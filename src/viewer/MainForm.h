@@ -4,6 +4,7 @@
 #pragma once
 
 #include "imaging/Bitmap.h"
+#include "viewer/FileListBoxWidget.h"
 #include "viewer/PictureView.h"
 #include "viewer/core/ZoomArithmetic.h"
 
@@ -65,10 +66,9 @@ public:
     QToolButton* spbConfig = nullptr;
     QToolButton* spdClose = nullptr;
 
-    // The client area, left to right. flbImgFileList is a hidden placeholder
-    // until the folder listing's list widget takes its place in clientLayout.
+    // The client area, left to right.
     QHBoxLayout* clientLayout = nullptr;
-    QWidget* flbImgFileList = nullptr;
+    TFileListBoxWidget* flbImgFileList = nullptr;
     ClickablePanel* pnlSpilit = nullptr;
     QFrame* pnlWkArea = nullptr;
     PictureView* imgImgArea = nullptr;
@@ -122,6 +122,10 @@ public:
 
     void spdCloseClick();
     void pnlSpilitClick();
+    // Navigation through the file list.
+    void spdNextClick();
+    void spdPrevClick();
+    void flbImgFileListDblClick();
 
     // Points the file list at strCurFile's folder and line after a load.
     void synchroniseFileList();
@@ -131,6 +135,8 @@ protected:
 
 private:
     void FormCreate();
+    // Creates flbImgFileList and connects the navigation commands.
+    void buildFileList(QWidget* parent);
     void FormShow();
     void buildToolBar();
     void buildClientArea();

@@ -38,8 +38,4 @@ void TfrmTavo2MainForm::LoadCurFile()
     spdPrev->setEnabled(true);
 }
 
-// The file list arrives with the folder listing; until then there is nothing
-// to point at the loaded file.
-void TfrmTavo2MainForm::synchroniseFileList() {}
-
 } // namespace tavo
