@@ -93,7 +93,7 @@ private:
         const std::size_t sourceBytes = 3 * static_cast<std::size_t>(sourceWidth) + 32;
         const std::size_t targetBytes = 3 * target + 32;
         if (!allocate(plan_.start, target + 1) || !allocate(plan_.fraction, target + 1) ||
-            !allocate(buffers_.turned, kBandRows * sourceBytes) ||
+            !allocate(buffers_.turned, kBandRows * (3 * static_cast<std::size_t>(kTurnChunkPixels) + 32)) ||
             !allocate(buffers_.reduced, kBandRows * targetBytes) || !allocate(buffers_.blankRow, sourceBytes) ||
             !allocate(buffers_.spareRow, targetBytes))
             return false;

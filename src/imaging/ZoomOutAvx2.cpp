@@ -1,6 +1,7 @@
 // The reduction kernels compiled for AVX2, chosen at run time.
 #include "imaging/ZoomOutKernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)

@@ -52,6 +52,8 @@ struct HorizontalPlan {
 // turned so that each source byte column holds its kBandRows rows side by side,
 // and the reduced band in the same turned layout.
 inline constexpr int kBandRows = 16;
+// Source pixels turned at a time: whole pixels and whole 32-byte turn blocks.
+inline constexpr std::int32_t kTurnChunkPixels = 96;
 struct BandBuffers {
     std::vector<std::uint8_t> turned;
     std::vector<std::uint8_t> reduced;

@@ -2,6 +2,7 @@
 // processor.
 #include "imaging/ZoomOutKernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tavo::zoomout {
