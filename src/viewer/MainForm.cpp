@@ -2,6 +2,7 @@
 
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/RefineOnIdle.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
 #include "viewer/core/StartupPicture.h"
@@ -185,6 +186,7 @@ void TfrmTavo2MainForm::FormCreate()
     strCurDir.clear();
     blnCleared = false;
     bmpSource = Bitmap();
+    new RefineOnIdle(*this);  // the idle hook, owned by the window
     placeWindow();
     dblZoom = 1.0;
     dblAspect = static_cast<double>(displayPicture().height()) / displayPicture().width();
