@@ -45,7 +45,8 @@ TEST(ZoomOutEquivalence, RandomPicturesSizesAndRatios)
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     int cases = 0;
-    while (cases < 3000 && std::chrono::steady_clock::now() < deadline) {
+    // At least 200 cases however loaded the machine, more while time allows.
+    while (cases < 200 || (cases < 3000 && std::chrono::steady_clock::now() < deadline)) {
         // Mostly small pictures, now and then a large one.
         const std::int32_t limit = random() % 20 == 0 ? 1200 : 160;
         const std::int32_t w = 1 + static_cast<std::int32_t>(random() % limit);
@@ -65,7 +66,6 @@ TEST(ZoomOutEquivalence, RandomPicturesSizesAndRatios)
             return;
         ++cases;
     }
-    EXPECT_GE(cases, 300);
     RecordProperty("cases", cases);
 }
 
