@@ -42,7 +42,8 @@ void ShrinkBitmap(Bitmap& picture, double ratio);
 // Width pass: destination (24 bits, the source's height, the target width, set
 // by the caller) receives the source reduced in width. Returns false when the
 // pass could not get its tables and so wrote nothing. Throws EShrinkRefused for
-// sizes outside the limits above or not 24-bit bitmaps.
+// sizes outside the limits above, EInvalidGraphic for bitmaps that are not
+// 24-bit or whose other side differs.
 bool ShrinkHorizontal(const Bitmap& source, Bitmap& destination);
 
 // Height pass: destination (24 bits, the source's width, the target height).

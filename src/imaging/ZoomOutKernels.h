@@ -48,9 +48,9 @@ struct HorizontalPlan {
     Divisor divisor;
 };
 
-// Working memory of the width pass for one band of kBandRows rows: the band
-// turned so that each source byte column holds its kBandRows rows side by side,
-// and the reduced band in the same turned layout.
+// Working memory of the width pass for one band of kBandRows rows: a chunk of
+// the band turned so that each source byte column holds its kBandRows rows side
+// by side, and the whole reduced band in the same turned layout.
 inline constexpr int kBandRows = 16;
 // Source pixels turned at a time: whole pixels and whole 32-byte turn blocks.
 inline constexpr std::int32_t kTurnChunkPixels = 96;
