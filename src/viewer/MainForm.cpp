@@ -1,7 +1,9 @@
 #include "viewer/MainForm.h"
 
+#include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
+#include "viewer/PluginSearch.h"
 #include "viewer/RefineOnIdle.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
@@ -45,6 +47,13 @@ TfrmTavo2MainForm::TfrmTavo2MainForm(QWidget* parent) : QMainWindow(parent)
     buildToolBar();
     buildClientArea();
     FormCreate();
+    // The registry of the built window; its one search waits for the first
+    // paint, or runs sooner for a load that takes the plug-in path. Only one
+    // registry may live: a second window in the process uses the first one's.
+    if (GlobalSPIs() == nullptr) {
+        SPIs1 = createProgramRegistry();
+        searchPluginsAfterFirstPaint(this, *SPIs1);
+    }
 }
 
 TfrmTavo2MainForm::~TfrmTavo2MainForm() = default;
