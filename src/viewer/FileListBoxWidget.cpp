@@ -50,7 +50,7 @@ int FileListModel::rowCount(const QModelIndex& parent) const { return parent.isV
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_)
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ || index.row() >= list_.count())
         return {};
     // Names are bytes; what is not UTF-8 shows as U+FFFD and is still opened
     // by its bytes, which the list keeps.
@@ -75,7 +75,7 @@ void TFileListBoxWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
-        emit doubleClicked();
+        emit listDoubleClicked();
 }
 
 void TFileListBoxWidget::currentChanged(const QModelIndex& current, const QModelIndex& previous)

@@ -39,7 +39,7 @@ public:
 signals:
     // Any double click in the list; the first click has selected the line
     // under the mouse, if there is one.
-    void doubleClicked();
+    void listDoubleClicked();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

@@ -7,6 +7,7 @@
 #include "viewer/ErrorReport.h"
 #include "viewer/FileListBoxWidget.h"
 #include "viewer/PluginSearch.h"
+#include "viewer/RefineOnIdle.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
 #include "viewer/core/StartupPicture.h"
@@ -202,6 +203,7 @@ void TfrmTavo2MainForm::FormCreate()
     strCurDir.clear();
     blnCleared = false;
     bmpSource = Bitmap();
+    new RefineOnIdle(*this);  // the idle hook, owned by the window
     placeWindow();
     dblZoom = 1.0;
     dblAspect = static_cast<double>(displayPicture().height()) / displayPicture().width();

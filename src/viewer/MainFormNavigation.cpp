@@ -17,7 +17,7 @@ void TfrmTavo2MainForm::buildFileList(QWidget* parent)
     flbImgFileList->setObjectName(QStringLiteral("flbImgFileList"));
     flbImgFileList->hide();
     // Errors of the loads stay inside our handlers, never crossing Qt's frames.
-    connect(flbImgFileList, &TFileListBoxWidget::doubleClicked, this,
+    connect(flbImgFileList, &TFileListBoxWidget::listDoubleClicked, this,
             [this] { guarded([this] { flbImgFileListDblClick(); }); });
     connect(spdNext, &QToolButton::clicked, this, [this] { guarded([this] { spdNextClick(); }); });
     connect(spdPrev, &QToolButton::clicked, this, [this] { guarded([this] { spdPrevClick(); }); });

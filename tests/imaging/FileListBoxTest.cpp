@@ -328,11 +328,6 @@ TEST_F(FileListBoxTest, RootFolderPathsHaveOneDelimiter)
     TFileListBox list;
     list.PointAtPath("/");
     EXPECT_EQ(list.ListFolder(), "/");
-    list.setFileType({TFileAttr::ftDirectory});
-    list.setMask("tmp");
-    ASSERT_EQ(list.lines(), (Lines{"[tmp]"}));
-    list.setSelectedIndex(0);
-    EXPECT_EQ(list.SelectedPath(), "/[tmp]");
 }
 
 TEST_F(FileListBoxTest, BusyFromTheHundredAndFirstLineUntilShown)

@@ -21,14 +21,15 @@ protected:
     void SetUp() override
     {
         test::ensureApplication();
-        startDir_ = std::filesystem::current_path();
+        // The list moves the current directory into folders that tests delete.
+        std::filesystem::current_path(TAVO_BINARY_DIR);
         char pattern[] = "/tmp/tavo-listwidget-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = std::filesystem::canonical(pattern).string();
     }
     void TearDown() override
     {
-        std::filesystem::current_path(startDir_);
+        std::filesystem::current_path(TAVO_BINARY_DIR);
         std::filesystem::remove_all(root_);
     }
     void touch(const std::string& name) const { std::ofstream(root_ + "/" + name) << "x"; }
@@ -47,7 +48,6 @@ protected:
     }
 
     std::string root_;
-    std::filesystem::path startDir_;
 };
 
 } // namespace
@@ -71,7 +71,7 @@ TEST_F(FileListBoxWidgetTest, ClicksAndArrowKeysSelectWithoutLoading)
         touch(name);
     TFileListBoxWidget widget;
     show(widget, "*.jpg");
-    QSignalSpy doubleClicks(&widget, &TFileListBoxWidget::doubleClicked);
+    QSignalSpy doubleClicks(&widget, &TFileListBoxWidget::listDoubleClicked);
 
     QTest::mouseClick(widget.viewport(), Qt::LeftButton, {}, centreOf(widget, 1));
     EXPECT_EQ(widget.list().SelectedIndex(), 1);

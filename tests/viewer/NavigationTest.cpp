@@ -26,7 +26,8 @@ protected:
     void SetUp() override
     {
         test::ensureApplication();
-        startDir_ = std::filesystem::current_path();
+        // The list moves the current directory into folders that tests delete.
+        std::filesystem::current_path(TAVO_BINARY_DIR);
         ASSERT_TRUE(dir.isValid());
         root_ = std::filesystem::canonical(dir.path().toStdString()).string();
         form = std::make_unique<TfrmTavo2MainForm>();
@@ -35,7 +36,7 @@ protected:
     void TearDown() override
     {
         form.reset();
-        std::filesystem::current_path(startDir_);
+        std::filesystem::current_path(TAVO_BINARY_DIR);
     }
 
     std::string bmp(const std::string& name, std::int32_t width = 8, std::int32_t height = 6)
@@ -67,7 +68,6 @@ protected:
 
     QTemporaryDir dir;
     std::string root_;
-    std::filesystem::path startDir_;
     std::unique_ptr<TfrmTavo2MainForm> form;
 };
 

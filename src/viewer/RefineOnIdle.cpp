@@ -1,0 +1,60 @@
+#include "viewer/RefineOnIdle.h"
+
+#include "imaging/ZoomOut.h"
+#include "viewer/ErrorReport.h"
+#include "viewer/MainForm.h"
+
+#include <QAbstractEventDispatcher>
+
+namespace tavo {
+
+RefineOnIdle::RefineOnIdle(TfrmTavo2MainForm& form) : QObject(&form), form_(form)
+{
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(form.thread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &RefineOnIdle::run);
+}
+
+void RefineOnIdle::run()
+{
+    if (running_)
+        return;
+    running_ = true;
+    try {
+        refine();
+    } catch (...) {
+        // Remembered before the report, whose message box runs an event loop of its own.
+        failedPicture_ = form_.displayPicture();
+        failedWidth_ = form_.imgImgArea->width();
+        reportCurrentException();
+    }
+    running_ = false;
+}
+
+bool RefineOnIdle::failedBefore() const
+{
+    return failedWidth_ == form_.imgImgArea->width() && failedPicture_.sharesPixelsWith(form_.displayPicture());
+}
+
+void RefineOnIdle::refine()
+{
+    // Any other view lets go of the failed picture's pixels.
+    if (failedWidth_ >= 0 && !failedBefore()) {
+        failedPicture_ = Bitmap();
+        failedWidth_ = -1;
+    }
+    if (form_.blnCleared || !form_.blnUseClear)
+        return;
+    const Bitmap& display = form_.displayPicture();
+    const std::int32_t controlWidth = form_.imgImgArea->width();
+    if (controlWidth >= display.width() || failedWidth_ >= 0)
+        return;
+
+    form_.bmpSource = display;
+    const double ratio = static_cast<double>(controlWidth) / form_.bmpSource.width();
+    Bitmap reduced = form_.bmpSource;
+    ShrinkBitmap(reduced, ratio);
+    form_.imgImgArea->setPicture(reduced);
+    form_.blnCleared = true;
+}
+
+} // namespace tavo
