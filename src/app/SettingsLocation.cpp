@@ -1,0 +1,24 @@
+#include "app/SettingsLocation.h"
+
+#include "app/Settings.h"
+#include "platform/UserFolders.h"
+
+namespace tavo {
+
+std::string settingsFilePath(const std::string& executableFolder, const std::string& configHome)
+{
+    // Every write replaces the file through its folder, so the folder decides.
+    if (platform::isWritableFolder(executableFolder))
+        return executableFolder + "/" + kSettingsFileName;
+    return configHome + "/TavoTavo/" + kSettingsFileName;
+}
+
+std::string settingsFilePath()
+{
+    const std::string program = platform::executablePath();
+    const auto slash = program.find_last_of('/');
+    const std::string folder = slash == 0 || slash == std::string::npos ? "/" : program.substr(0, slash);
+    return settingsFilePath(folder, platform::configHome());
+}
+
+} // namespace tavo

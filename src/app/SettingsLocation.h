@@ -1,0 +1,16 @@
+// Where "TavoTavo.INI" lives: beside the executable, as the program always
+// kept it, unless that folder is closed to this user (an installed copy); then
+// in the user's configuration folder, "<config>/TavoTavo/", for reads and writes.
+#pragma once
+
+#include <string>
+
+namespace tavo {
+
+std::string settingsFilePath(const std::string& executableFolder, const std::string& configHome);
+
+// The same for the running program. Throws ESystemError when the executable
+// cannot be found.
+std::string settingsFilePath();
+
+} // namespace tavo

@@ -1,0 +1,81 @@
+#include "platform/UserFolders.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/SystemError.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavo::platform {
+
+std::string executablePath()
+{
+    std::string buffer(PATH_MAX, '\0');
+    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= buffer.size())
+        throw ESystemError("cannot find the executable", length < 0 ? errno : ENAMETOOLONG);
+    buffer.resize(static_cast<std::size_t>(length));
+    return buffer;
+}
+
+std::string configHome()
+{
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
+        return xdg;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* entry = getpwuid(geteuid());
+        home = entry ? entry->pw_dir : "/";
+    }
+    return std::string(home) + "/.config";
+}
+
+bool isWritableFolder(const std::string& folder)
+{
+    struct stat info {};
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)
+        && faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool isWritableFile(const std::string& path)
+{
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+bool pathExists(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> processArguments()
+{
+    std::vector<std::string> arguments;
+    const auto contents = readWholeFile("/proc/self/cmdline");
+    if (!contents)
+        return arguments;
+    std::size_t start = 0;
+    while (start < contents->size()) {
+        const auto end = contents->find('\0', start);
+        if (end == std::string::npos) {
+            arguments.push_back(contents->substr(start));
+            break;
+        }
+        arguments.push_back(contents->substr(start, end - start));
+        start = end + 1;
+    }
+    return arguments;
+}
+
+std::string currentFolder()
+{
+    std::unique_ptr<char, decltype(&std::free)> folder(getcwd(nullptr, 0), &std::free);
+    return folder ? std::string(folder.get()) : std::string();
+}
+
+} // namespace tavo::platform
