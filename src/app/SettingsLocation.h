@@ -9,8 +9,7 @@ namespace tavo {
 
 std::string settingsFilePath(const std::string& executableFolder, const std::string& configHome);
 
-// The same for the running program. Throws ESystemError when the executable
-// cannot be found.
+// The same for the running program.
 std::string settingsFilePath();
 
 } // namespace tavo
