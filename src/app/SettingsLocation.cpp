@@ -14,8 +14,23 @@ std::string settingsFilePath(const std::string& executableFolder, const std::str
     return configHome + "/TavoTavo/" + kSettingsFileName;
 }
 
+namespace {
+std::string& overridden()
+{
+    static std::string path;
+    return path;
+}
+} // namespace
+
+void overrideSettingsFilePath(std::string path)
+{
+    overridden() = std::move(path);
+}
+
 std::string settingsFilePath()
 {
+    if (!overridden().empty())
+        return overridden();
     std::string program;
     try {
         program = platform::executablePath();

@@ -9,7 +9,11 @@ namespace tavo {
 
 std::string settingsFilePath(const std::string& executableFolder, const std::string& configHome);
 
-// The same for the running program.
+// The same for the running program, unless a test has pointed it elsewhere.
 std::string settingsFilePath();
+
+// For tests that create the main window: its settings file goes to `path`
+// instead, so that no test reads what another one wrote. Empty undoes it.
+void overrideSettingsFilePath(std::string path);
 
 } // namespace tavo
