@@ -1,0 +1,215 @@
+#include "imaging/JpegDecoder.h"
+
+#include "imaging/JpegSession.h"
+#include "platform/Errors.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+namespace tavo {
+
+namespace {
+
+std::atomic<int> screenDepth{24};
+
+// Colours asked of libjpeg's quantiser: the 256 entries of an 8-bit palette
+// less the 20 the Windows system palette reserves.
+constexpr int kQuantizedColors = 236;
+// Upper bound on rec_outbuf_height (libjpeg's largest is 2 for merged upsampling).
+constexpr unsigned kMaxLinesPerCall = 16;
+
+[[noreturn]] void raise(const jpeg::Session& session) { throw EJPEG(session.errorCode()); }
+
+std::vector<std::uint8_t> readWholeFile(const std::string& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw EFOpenError(path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file)
+        throw EFOpenError(path);
+    std::vector<std::uint8_t> data;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error)
+        data.reserve(static_cast<std::size_t>(size));
+    std::uint8_t chunk[1 << 16];
+    for (;;) {
+        const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
+        data.insert(data.end(), chunk, chunk + count);
+        if (count < sizeof chunk)
+            break;
+    }
+    if (std::ferror(file.get()))
+        throw EReadError();
+    return data;
+}
+
+// CMYK as libjpeg gives it (also for YCCK files) to blue, green, red. Files
+// with Adobe's marker store the inks inverted (255 is no ink), as Photoshop
+// writes them; others store them plainly.
+void cmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
+        bgr[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+        bgr[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
+    }
+}
+
+} // namespace
+
+void setJpegScreenDepth(int bitsPerPixel) { screenDepth = bitsPerPixel; }
+int jpegScreenDepth() { return screenDepth; }
+
+TJPEGImage::TJPEGImage() : eightBitMode_(jpegScreenDepth() <= 8) {}
+
+void TJPEGImage::loadFromFile(const std::string& path)
+{
+    data_ = readWholeFile(path);
+    readHeader();
+}
+
+void TJPEGImage::loadFromMemory(const std::uint8_t* data, std::size_t size)
+{
+    data_.assign(data, data + size);
+    readHeader();
+}
+
+void TJPEGImage::readHeader()
+{
+    bitmap_.reset();
+    width_ = height_ = 0;
+    if (data_.empty())
+        return; // an empty file fails at decode, not here
+    jpeg::Session session(data_.data(), data_.size());
+    if (!session.create())
+        raise(session);
+    jpeg_decompress_struct& cinfo = session.info();
+    if (!session.guarded([&cinfo] { jpeg_read_header(&cinfo, TRUE); }))
+        raise(session);
+    // libjpeg refuses sides beyond 65500, so both fit.
+    width_ = static_cast<std::int32_t>(cinfo.image_width);
+    height_ = static_cast<std::int32_t>(cinfo.image_height);
+}
+
+const Bitmap& TJPEGImage::bitmap()
+{
+    if (!bitmap_)
+        bitmap_ = decode();
+    return *bitmap_;
+}
+
+Bitmap TJPEGImage::decode() const
+{
+    jpeg::Session session(data_.data(), data_.size());
+    if (!session.create())
+        raise(session);
+    jpeg_decompress_struct& cinfo = session.info();
+    if (!session.guarded([&cinfo] { jpeg_read_header(&cinfo, TRUE); }))
+        raise(session);
+
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 1;
+    cinfo.do_block_smoothing = TRUE;
+    cinfo.dct_method = JDCT_ISLOW;
+    cinfo.buffered_image = FALSE;
+    // Four-component files have no 8-bit path in libjpeg's quantiser; they are
+    // converted to 24-bit BGR in every mode.
+    const bool cmyk = cinfo.out_color_space == JCS_CMYK;
+    const bool quantized = !cmyk && (eightBitMode_ || cinfo.out_color_space == JCS_GRAYSCALE);
+    if (quantized) {
+        cinfo.quantize_colors = TRUE;
+        cinfo.desired_number_of_colors = kQuantizedColors;
+    } else if (!cmyk) {
+        // Any other colour space libjpeg cannot turn into BGR fails at start.
+        cinfo.out_color_space = JCS_EXT_BGR;
+    }
+    if (!session.guarded([&cinfo] { jpeg_calc_output_dimensions(&cinfo); }))
+        raise(session);
+    // Checked against the bitmap's limits before libjpeg allocates its buffers.
+    Bitmap bitmap(static_cast<std::int32_t>(cinfo.output_width), static_cast<std::int32_t>(cinfo.output_height),
+                  quantized ? 8 : 24);
+    if (!session.guarded([&cinfo] { jpeg_start_decompress(&cinfo); }))
+        raise(session);
+
+    if (quantized) {
+        std::vector<PaletteEntry> palette(static_cast<std::size_t>(cinfo.actual_number_of_colors));
+        const bool grey = cinfo.out_color_components == 1;
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            const JSAMPLE red = cinfo.colormap[0][i];
+            palette[i] = grey ? PaletteEntry{red, red, red, 0}
+                              : PaletteEntry{cinfo.colormap[2][i], cinfo.colormap[1][i], red, 0};
+        }
+        bitmap.setPalette(std::move(palette));
+    }
+
+    const JDIMENSION height = cinfo.output_height;
+    if (height > 0) {
+        std::uint8_t* top = bitmap.mutableRow(0);
+        const std::ptrdiff_t distance = height > 1 ? bitmap.mutableRow(1) - top
+                                                   : static_cast<std::ptrdiff_t>(bitmap.stride());
+        if (cmyk) {
+            std::vector<JSAMPLE> scratch(static_cast<std::size_t>(cinfo.output_width) * 4);
+            JSAMPLE* line = scratch.data();
+            const bool inverted = cinfo.saw_Adobe_marker;
+            const bool ok = session.guarded([&] {
+                while (cinfo.output_scanline < height) {
+                    std::uint8_t* target = top + static_cast<std::ptrdiff_t>(cinfo.output_scanline) * distance;
+                    if (jpeg_read_scanlines(&cinfo, &line, 1) == 0)
+                        break;
+                    cmykRowToBgr(line, target, cinfo.output_width, inverted);
+                }
+            });
+            if (!ok)
+                raise(session);
+        } else {
+            // Several lines per call only when the rows lie top-down at a
+            // positive distance that keeps every row 4-byte aligned.
+            const JDIMENSION perCall = distance > 0 && distance % 4 == 0
+                ? std::min<JDIMENSION>(static_cast<JDIMENSION>(cinfo.rec_outbuf_height), kMaxLinesPerCall)
+                : 1;
+            const bool ok = session.guarded([&] {
+                JSAMPROW rows[kMaxLinesPerCall];
+                while (cinfo.output_scanline < height) {
+                    const JDIMENSION first = cinfo.output_scanline;
+                    const JDIMENSION count = std::min(perCall, height - first);
+                    for (JDIMENSION i = 0; i < count; ++i)
+                        rows[i] = top + static_cast<std::ptrdiff_t>(first + i) * distance;
+                    if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
+                        break; // our source never suspends; this only guards the loop
+                }
+            });
+            if (!ok)
+                raise(session);
+        }
+    }
+    if (!session.guarded([&cinfo] { jpeg_finish_decompress(&cinfo); }))
+        raise(session);
+    return bitmap;
+}
+
+Bitmap DecodeJpegFile(const std::string& path)
+{
+    TJPEGImage image;
+    image.loadFromFile(path);
+    return image.bitmap();
+}
+
+Bitmap decodeJpegMemory(const std::uint8_t* data, std::size_t size)
+{
+    TJPEGImage image;
+    image.loadFromMemory(data, size);
+    return image.bitmap();
+}
+
+} // namespace tavo
