@@ -99,6 +99,7 @@ std::vector<ReceivedHandOver> HandOverServer::service(Clock::time_point now)
             const int fd = events[i].data.fd;
             if (fd == listenFd_) {
                 acceptPending(now);
+                updateListening();
                 continue;
             }
             auto found = connections_.find(fd);
@@ -121,6 +122,7 @@ std::vector<ReceivedHandOver> HandOverServer::service(Clock::time_point now)
             ++it;
         }
     }
+    updateListening();
     return requests;
 }
 
@@ -137,7 +139,7 @@ std::optional<std::chrono::milliseconds> HandOverServer::nextTimeout(Clock::time
 
 void HandOverServer::acceptPending(Clock::time_point now)
 {
-    for (;;) {
+    while (connections_.size() < kMaxConnections) {
         const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
@@ -147,13 +149,26 @@ void HandOverServer::acceptPending(Clock::time_point now)
         epoll_event event {};
         event.events = EPOLLIN | EPOLLRDHUP;
         event.data.fd = fd;
-        if (connections_.size() >= kMaxConnections || !peerIsThisUser(fd)
-            || epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event) != 0) {
+        if (!peerIsThisUser(fd) || epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event) != 0) {
             close(fd);
             continue;
         }
         connections_[fd] = Connection{{}, std::nullopt, now + kRequestTimeout};
     }
+}
+
+void HandOverServer::updateListening()
+{
+    // With every slot taken, further clients wait in the listen queue: the
+    // socket is not watched, so it cannot keep the event loop spinning.
+    const bool wanted = connections_.size() < kMaxConnections;
+    if (wanted == listening_)
+        return;
+    epoll_event event {};
+    event.events = EPOLLIN;
+    event.data.fd = listenFd_;
+    if (epoll_ctl(epollFd_, wanted ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, listenFd_, &event) == 0)
+        listening_ = wanted;
 }
 
 std::optional<ReceivedHandOver> HandOverServer::readFrom(int fd, Connection& connection, bool& finished)

@@ -42,7 +42,7 @@ public:
 
     // Time a client has from being accepted to delivering its whole request.
     static constexpr std::chrono::milliseconds kRequestTimeout{2000};
-    // Connections served at once; further ones are closed at once.
+    // Connections served at once; further ones wait in the listen queue.
     static constexpr std::size_t kMaxConnections = 16;
 
     // Binds the socket kHandOverSocketName in `folder`, replacing a stale one
@@ -76,11 +76,13 @@ private:
     // Reads what is there; the request when it is complete.
     std::optional<ReceivedHandOver> readFrom(int fd, Connection& connection, bool& finished);
     void drop(int fd, char reply = 0);
+    void updateListening();
 
     std::string path_;
     int listenFd_ = -1;
     int epollFd_ = -1;
     unsigned long long inode_ = 0;
+    bool listening_ = true;
     std::map<int, Connection> connections_;
 };
 
