@@ -1,6 +1,5 @@
 #include "platform/UserFolders.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/SystemError.h"
 
 #include <climits>
@@ -51,25 +50,6 @@ bool pathExists(const std::string& path)
 {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
-}
-
-std::vector<std::string> processArguments()
-{
-    std::vector<std::string> arguments;
-    const auto contents = readWholeFile("/proc/self/cmdline");
-    if (!contents)
-        return arguments;
-    std::size_t start = 0;
-    while (start < contents->size()) {
-        const auto end = contents->find('\0', start);
-        if (end == std::string::npos) {
-            arguments.push_back(contents->substr(start));
-            break;
-        }
-        arguments.push_back(contents->substr(start, end - start));
-        start = end + 1;
-    }
-    return arguments;
 }
 
 std::string currentFolder()

@@ -1,9 +1,8 @@
 // Where the program and the user's files are: the executable's own path, the
-// user's configuration folder, and the process's arguments as it was started.
+// user's configuration folder, the current folder.
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace tavo::platform {
 
@@ -22,10 +21,6 @@ bool isWritableFile(const std::string& path);
 
 // True when something exists at the path.
 bool pathExists(const std::string& path);
-
-// The arguments the process was started with, the program first, exactly as
-// they were passed (before any toolkit takes its own options out).
-std::vector<std::string> processArguments();
 
 // The current folder; empty when it cannot be named (for instance, removed).
 std::string currentFolder();

@@ -129,9 +129,14 @@ TEST(StartSequence, ASecondCopyGivesUpOrTakesOverWhenNoViewerListens)
     EXPECT_TRUE(second->server);
 }
 
-TEST(CommandLine, ArgumentsAreThoseTheProcessWasStartedWith)
+TEST(CommandLine, ArgumentsAreThoseTheProgramKept)
 {
-    EXPECT_NE(CommandLineArg(0).find("app_tests"), std::string::npos);
-    EXPECT_EQ(CommandLineArg(1000), "");
+    EXPECT_EQ(CommandLineArg(1), "");
+    const char* argv[] = {"/usr/bin/tavotavo", "a b.jpg"};
+    setCommandLine(2, argv);
+    EXPECT_EQ(CommandLineArg(0), "/usr/bin/tavotavo");
+    EXPECT_EQ(CommandLineArg(1), "a b.jpg");
+    EXPECT_EQ(CommandLineArg(2), "");
     EXPECT_EQ(CommandLineArg(-1), "");
+    setCommandLine(0, argv);
 }

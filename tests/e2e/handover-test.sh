@@ -89,11 +89,11 @@ window_state() {
 
 # A window of another program that takes the focus away from the viewer.
 other_window_forward() {
-  xmessage -name other -geometry 200x100+600+600 "other window" &
+  xmessage -title other -geometry 200x100+600+600 "other window" &
   pids+=($!)
   local other=""
   for _ in $(seq 1 100); do
-    other=$(xdotool search --onlyvisible --name '^xmessage$' 2>/dev/null | head -n 1 || true)
+    other=$(xdotool search --onlyvisible --name '^other$' 2>/dev/null | head -n 1 || true)
     [ -n "$other" ] && break
     sleep 0.05
   done
@@ -112,8 +112,9 @@ picture)
   start_viewer "$work/a" first.bmp
   wait_title "$window" "first.bmp(40 × 30)"
   second_copy "$work" "$work/b/second.bmp"
-  # The reply comes after the load, so the title is already the new one.
-  case "$(title_of "$window")" in *"second.bmp(50 × 20)"*) ;; *) fail "title is '$(title_of "$window")'" ;; esac
+  # The reply comes after the load; the title reaches the X server at the
+  # viewer's next flush, a moment later.
+  wait_title "$window" "second.bmp(50 × 20)"
   [ "$(viewer_windows | wc -l)" -eq 1 ] || fail "more than one viewer window"
   ;;
 no-argument | two-arguments)
@@ -156,14 +157,15 @@ same-instant)
   # hands its file to it and ends with 0.
   gate="$work/gate"
   mkfifo "$gate"
-  (read -r _ <"$gate"; cd "$work/a" && exec "$viewer" first.bmp) &
+  # Each copy blocks opening the pipe until the writer opens it: both go at once.
+  (: <"$gate"; cd "$work/a" && exec "$viewer" first.bmp) &
   one=$!
   pids+=($one)
-  (read -r _ <"$gate"; cd "$work/b" && exec "$viewer" second.bmp) &
+  (: <"$gate"; cd "$work/b" && exec "$viewer" second.bmp) &
   two=$!
   pids+=($two)
-  sleep 0.2
-  echo go >"$gate"
+  sleep 0.3
+  : >"$gate"
   ended="" running="" status=0
   for _ in $(seq 1 200); do
     if ! kill -0 "$one" 2>/dev/null; then ended=$one running=$two; break; fi
@@ -192,7 +194,7 @@ malformed)
   python3 "$here/handover-flood.py" "$XDG_RUNTIME_DIR/TfrmTavo2MainForm" || fail "the flood client failed"
   kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended"
   second_copy "$work" "$work/b/second.bmp"
-  case "$(title_of "$window")" in *"second.bmp(50 × 20)"*) ;; *) fail "title is '$(title_of "$window")'" ;; esac
+  wait_title "$window" "second.bmp(50 × 20)"
   ;;
 *)
   fail "unknown scenario $scenario"
