@@ -23,6 +23,7 @@ os.makedirs(os.path.join(work, "pictures"))
 os.makedirs(os.path.join(work, "run"), mode=0o700)
 viewer = os.path.join(work, "tavotavo")
 shutil.copy(viewer_build, viewer)
+shutil.copy(os.path.join(os.path.dirname(viewer_build), "tavotavo-viewer"), work)
 names = ["a.jpg", "b.jpg"]
 for name in names:
     shutil.copy(picture, os.path.join(work, "pictures", name))
@@ -66,7 +67,7 @@ try:
 
     handover, messenger_exit, forward_only, in_viewer = [], [], [], []
     for i in range(rounds):
-        target = names[(i + 1) % 2]
+        target = names[1]
         start = time.perf_counter()
         subprocess.run([viewer, os.path.join(work, "pictures", target)], env=env, cwd=work, check=True)
         ended = time.perf_counter()
@@ -80,11 +81,10 @@ try:
         subprocess.run([viewer], env=env, cwd=work, check=True)
         forward_only.append((time.perf_counter() - start) * 1000)
 
-        # The same picture loaded by the viewer itself: next (SPACE) or previous
-        # (BackSpace) file of the folder, timed from the key's delivery.
-        back = names[i % 2]
-        key = "BackSpace" if target == names[1] else "space"
-        subprocess.run(["xdotool", "key", "--window", window, key], check=True)
+        # The same picture loaded by the viewer itself: back to the previous
+        # file of the folder (BackSpace), timed from the key's delivery.
+        back = names[0]
+        subprocess.run(["xdotool", "key", "--window", window, "BackSpace"], check=True)
         sent = time.perf_counter()
         seen = title_with(back, 3.0)
         if seen is not None:

@@ -2,28 +2,19 @@
 
 #include "app/SendProcess.h"
 #include "platform/HandOverClient.h"
+#include "platform/ProgramExec.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/SystemError.h"
 #include "platform/UserFolders.h"
 
+#include <sstream>
 #include <thread>
 
 namespace tavo {
 
 namespace {
-
-ViewerInstance becomeViewer(platform::InstanceLock lock, const std::string& folder, std::ostream& errors)
-{
-    ViewerInstance viewer{std::move(lock), nullptr};
-    try {
-        viewer.server = std::make_unique<platform::HandOverServer>(folder);
-    } catch (const platform::ESystemError& error) {
-        // The viewer still works; only later copies cannot reach it.
-        errors << "TavoTavo: " << error.what() << '\n';
-    }
-    return viewer;
-}
-
+// "<lock descriptor or -1> <runtime folder>"
+constexpr const char* kInstanceVariable = "TAVOTAVO_INSTANCE";
 } // namespace
 
 std::optional<ViewerInstance> startInstance(const std::string& folder, const std::vector<std::string>& arguments,
@@ -35,7 +26,7 @@ std::optional<ViewerInstance> startInstance(const std::string& folder, const std
         // The lock is asked again on every round: a viewer that was closing
         // when we started lets this copy take over instead of dropping its file.
         if (auto lock = platform::InstanceLock::tryAcquire(folder))
-            return becomeViewer(std::move(*lock), folder, errors);
+            return ViewerInstance{std::move(*lock), folder};
         if (auto window = platform::HandOverConnection::connect(folder)) {
             handOver(*window, arguments, currentFolder, errors);
             return std::nullopt;
@@ -48,14 +39,54 @@ std::optional<ViewerInstance> startInstance(const std::string& folder, const std
 
 std::optional<ViewerInstance> startInstance(const std::vector<std::string>& arguments, std::ostream& errors)
 {
-    std::string folder;
     try {
-        folder = platform::runtimeFolder();
-        return startInstance(folder, arguments, platform::currentFolder(), errors);
+        return startInstance(platform::runtimeFolder(), arguments, platform::currentFolder(), errors);
     } catch (const platform::ESystemError& error) {
         errors << "TavoTavo: " << error.what() << '\n';
         return ViewerInstance{};
     }
+}
+
+std::unique_ptr<platform::HandOverServer> openHandOverServer(const ViewerInstance& instance, std::ostream& errors)
+{
+    if (!instance.lock)
+        return nullptr;
+    try {
+        return std::make_unique<platform::HandOverServer>(instance.folder);
+    } catch (const platform::ESystemError& error) {
+        errors << "TavoTavo: " << error.what() << '\n';
+        return nullptr;
+    }
+}
+
+void becomeViewerProgram(ViewerInstance& instance, char* const* argv)
+{
+    const std::string program = platform::executablePath();
+    const std::string viewer = program.substr(0, program.find_last_of('/') + 1) + kViewerProgramName;
+    const int fd = instance.lock ? instance.lock->keepAcrossExec() : -1;
+    platform::replaceProgram(viewer, argv, kInstanceVariable, std::to_string(fd) + " " + instance.folder);
+}
+
+std::optional<ViewerInstance> inheritedViewerInstance()
+{
+    const auto value = platform::takeEnvironmentVariable(kInstanceVariable);
+    if (!value)
+        return std::nullopt;
+    std::istringstream fields(*value);
+    int fd = -1;
+    if (!(fields >> fd))
+        return std::nullopt;
+    ViewerInstance instance;
+    fields.get(); // the blank before the folder, which may hold blanks itself
+    std::getline(fields, instance.folder);
+    if (fd < 0)
+        return instance;
+    try {
+        instance.lock = platform::InstanceLock::adopt(fd, instance.folder);
+    } catch (const platform::ESystemError&) {
+        return std::nullopt; // not what it claims: decide afresh
+    }
+    return instance;
 }
 
 } // namespace tavo

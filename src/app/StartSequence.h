@@ -1,6 +1,8 @@
 // The start's one decision: become the viewer, or hand the file to the viewer
-// that runs and end. Made before any toolkit object exists, so a second copy
-// never opens a window or flashes on screen.
+// that runs and end. Made by a small program that loads no toolkit, so a
+// second copy starts fast and never opens a window or flashes on screen; the
+// first copy then becomes the window program in the same process, keeping
+// the lock.
 #pragma once
 
 #include "platform/HandOverServer.h"
@@ -19,10 +21,13 @@ namespace tavo {
 // not listening yet (it is still starting), so a quick double start loses no file.
 inline constexpr std::chrono::milliseconds kViewerStartWait{3000};
 
+// The program that shows the window, beside the start program.
+inline constexpr const char* kViewerProgramName = "tavotavo-viewer";
+
 // What a process that becomes the viewer holds until it ends.
 struct ViewerInstance {
-    std::optional<platform::InstanceLock> lock;       // none when running without one
-    std::unique_ptr<platform::HandOverServer> server; // none when the socket could not be set up
+    std::optional<platform::InstanceLock> lock; // none when running without one
+    std::string folder;                         // the runtime folder; empty without one
 };
 
 // Tries for the lock in `folder`; when another process holds it, connects to
@@ -36,5 +41,18 @@ std::optional<ViewerInstance> startInstance(const std::string& folder, const std
 // The same in the user's runtime folder. When that folder cannot be used
 // safely the process runs as a viewer of its own, with a message.
 std::optional<ViewerInstance> startInstance(const std::vector<std::string>& arguments, std::ostream& errors);
+
+// The viewer's end of the hand-over socket; none, with a message, when it
+// cannot be set up (the viewer still works, later copies just cannot reach it).
+std::unique_ptr<platform::HandOverServer> openHandOverServer(const ViewerInstance& instance, std::ostream& errors);
+
+// Becomes the window program (kViewerProgramName in the start program's
+// folder) with the same arguments, passing the instance on. Returns only by
+// throwing ESystemError.
+[[noreturn]] void becomeViewerProgram(ViewerInstance& instance, char* const* argv);
+
+// In the window program: the instance the start program passed on, if it
+// started this one.
+std::optional<ViewerInstance> inheritedViewerInstance();
 
 } // namespace tavo

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -28,6 +29,26 @@ std::optional<InstanceLock> InstanceLock::tryAcquire(const std::string& folder)
     if (error == EWOULDBLOCK)
         return std::nullopt;
     throw ESystemError("cannot lock " + path, error);
+}
+
+InstanceLock InstanceLock::adopt(int fd, const std::string& folder)
+{
+    const std::string path = folder + "/" + kInstanceLockName;
+    struct stat held {}, named {};
+    if (fstat(fd, &held) != 0 || lstat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev
+        || held.st_ino != named.st_ino)
+        throw ESystemError("descriptor " + std::to_string(fd) + " is not " + path, EBADF);
+    // Re-locking through a descriptor that holds the lock succeeds at once.
+    if (fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0)
+        throw ESystemError("cannot lock " + path, errno);
+    return InstanceLock(fd);
+}
+
+int InstanceLock::keepAcrossExec()
+{
+    if (fcntl(fd_, F_SETFD, 0) != 0)
+        throw ESystemError("cannot keep the instance lock", errno);
+    return fd_;
 }
 
 InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}

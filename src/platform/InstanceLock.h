@@ -16,6 +16,15 @@ public:
     // Throws ESystemError when the lock file cannot be opened.
     static std::optional<InstanceLock> tryAcquire(const std::string& folder);
 
+    // The lock held through a descriptor inherited from the process image this
+    // one replaced. The descriptor must be the lock file of `folder`; the lock
+    // is asserted again. Throws ESystemError.
+    static InstanceLock adopt(int fd, const std::string& folder);
+
+    // The descriptor, left open across the next exec so the program that
+    // replaces this one keeps the lock. Throws ESystemError.
+    int keepAcrossExec();
+
     InstanceLock(InstanceLock&& other) noexcept;
     InstanceLock& operator=(InstanceLock&& other) noexcept;
     InstanceLock(const InstanceLock&) = delete;

@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <sstream>
 #include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tavo;
 using namespace std::chrono_literals;
@@ -66,12 +68,14 @@ TEST(StartSequence, TheFirstBecomesTheViewerAndTheSecondHandsOverItsFile)
     auto viewer = startInstance(folder.path(), {}, "/", errors);
     ASSERT_TRUE(viewer);
     ASSERT_TRUE(viewer->lock);
-    ASSERT_TRUE(viewer->server);
+    EXPECT_EQ(viewer->folder, folder.path());
+    const auto server = openHandOverServer(*viewer, errors);
+    ASSERT_TRUE(server);
 
     std::optional<ViewerInstance> second;
     std::ostringstream secondErrors;
     std::thread messenger([&] { second = startInstance(folder.path(), {"b.png"}, "/work", secondErrors); });
-    auto requests = serveFor(*viewer->server, 3s);
+    auto requests = serveFor(*server, 3s);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].kind(), HandOverKind::kOpenFile);
     EXPECT_EQ(requests[0].path(), "/work/b.png");
@@ -82,7 +86,7 @@ TEST(StartSequence, TheFirstBecomesTheViewerAndTheSecondHandsOverItsFile)
 
     // Two arguments: the viewer is only asked to come forward.
     std::thread forward([&] { second = startInstance(folder.path(), {"a", "b"}, "/work", secondErrors); });
-    requests = serveFor(*viewer->server, 3s);
+    requests = serveFor(*server, 3s);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].kind(), HandOverKind::kComeForward);
     requests.clear();
@@ -126,7 +130,36 @@ TEST(StartSequence, ASecondCopyGivesUpOrTakesOverWhenNoViewerListens)
     starter.join();
     ASSERT_TRUE(second);
     EXPECT_TRUE(second->lock);
-    EXPECT_TRUE(second->server);
+}
+
+TEST(StartSequence, TheLockPassesToTheWindowProgramThroughTheEnvironment)
+{
+    ScratchFolder folder;
+    const std::string runtime = folder.path() + "/with blank";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    std::ostringstream errors;
+    auto viewer = startInstance(runtime, {}, "/", errors);
+    ASSERT_TRUE(viewer && viewer->lock);
+    // What the exec keeps open; a copy here, as this test stays the same program.
+    const int fd = dup(viewer->lock->keepAcrossExec());
+    setenv("TAVOTAVO_INSTANCE", (std::to_string(fd) + " " + runtime).c_str(), 1);
+    auto inherited = inheritedViewerInstance();
+    EXPECT_EQ(std::getenv("TAVOTAVO_INSTANCE"), nullptr) << "tools started later would see it";
+    ASSERT_TRUE(inherited);
+    ASSERT_TRUE(inherited->lock);
+    EXPECT_EQ(inherited->folder, runtime);
+    viewer->lock.reset();
+    EXPECT_FALSE(platform::InstanceLock::tryAcquire(runtime)) << "the inherited descriptor holds it";
+    inherited->lock.reset();
+    EXPECT_TRUE(platform::InstanceLock::tryAcquire(runtime));
+
+    // A number that is not the lock file is refused rather than trusted.
+    setenv("TAVOTAVO_INSTANCE", ("0 " + runtime).c_str(), 1);
+    EXPECT_FALSE(inheritedViewerInstance());
+    setenv("TAVOTAVO_INSTANCE", "-1 ", 1);
+    const auto standalone = inheritedViewerInstance();
+    ASSERT_TRUE(standalone);
+    EXPECT_FALSE(standalone->lock);
 }
 
 TEST(CommandLine, ArgumentsAreThoseTheProgramKept)

@@ -14,7 +14,7 @@ done
 rm -rf "$work"
 mkdir -p "$work/bin" "$work/a" "$work/b"
 # A copy of its own keeps this test's settings file apart from every other run.
-cp "$viewer_build" "$work/bin/tavotavo"
+cp "$viewer_build" "$(dirname "$viewer_build")/tavotavo-viewer" "$work/bin/"
 viewer="$work/bin/tavotavo"
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
@@ -55,18 +55,21 @@ start_viewer() {
   (cd "$folder" && exec "$viewer" "$@") &
   pids+=($!)
   viewer_pid=$!
-  for _ in $(seq 1 200); do
+  # Generous: the machine these run on may be busy.
+  for _ in $(seq 1 400); do
     window=$(xdotool search --onlyvisible --pid "$viewer_pid" --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && [ -S "$XDG_RUNTIME_DIR/TfrmTavo2MainForm" ] && return 0
     kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early"
     sleep 0.05
   done
+  xdotool search --name . 2>/dev/null | while read -r w; do echo "window $w: $(title_of "$w")" >&2; done
+  ps -o pid,stat,wchan:20,cmd -p "$viewer_pid" >&2 || true
   fail "no viewer window appeared"
 }
 
 # Waits until the window's title contains $2.
 wait_title() {
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 200); do
     case "$(title_of "$1")" in *"$2"*) return 0 ;; esac
     sleep 0.05
   done
