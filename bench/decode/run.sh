@@ -31,7 +31,7 @@ cmp -s <(tail -c +55 "$work/ours.bmp") <(tail -c +55 "$work/theirs.bmp") \
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 mo=$(median "${ours[@]}"); mt=$(median "${theirs[@]}"); mi=$(median "${inner[@]}")
 printf 'rounds: %d\n' "$rounds"
-printf 'tavotavo-decode, whole run:  %8.1f ms (median)\n' "$(echo "$mo / 1000" | bc -l)"
-printf 'djpeg -dct int -bmp:         %8.1f ms (median)\n' "$(echo "$mt / 1000" | bc -l)"
+printf 'tavotavo-decode, whole run:  %8.1f ms (median)\n' "$(awk "BEGIN {print $mo / 1000}")"
+printf 'djpeg -dct int -bmp:         %8.1f ms (median)\n' "$(awk "BEGIN {print $mt / 1000}")"
 printf 'tavotavo-decode, decode only: %7.1f ms (median of --time)\n' "$mi"
-printf 'ratio tavotavo-decode / djpeg: %.3f\n' "$(echo "$mo / $mt" | bc -l)"
+printf 'ratio tavotavo-decode / djpeg: %.3f\n' "$(awk "BEGIN {print $mo / $mt}")"

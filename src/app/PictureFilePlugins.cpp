@@ -1,14 +1,15 @@
-// The plug-in path of the load. No import plug-in is bound yet, so no format
-// beyond JPEG and BMP is recognised.
+// The plug-in path of the load: a fresh plug-in bitmap reads the file through
+// the import plug-ins of the live registry, with the BMP reader last (first for
+// a name without extension).
 #include "app/PictureFile.h"
 
-#include "platform/Errors.h"
+#include "plugins/PluginDecoding.h"
 
 namespace tavo {
 
-Bitmap decodeWithPlugins(const std::string&)
+Bitmap decodeWithPlugins(const std::string& path)
 {
-    throw EInvalidGraphic(kUnknownFormatMessage);
+    return decodeThroughPlugins(path);
 }
 
 } // namespace tavo

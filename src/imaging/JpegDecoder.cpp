@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <new>
 
 namespace tavo {
 
@@ -75,13 +76,21 @@ TJPEGImage::TJPEGImage() : eightBitMode_(jpegScreenDepth() <= 8) {}
 
 void TJPEGImage::loadFromFile(const std::string& path)
 {
-    data_ = readWholeFile(path);
+    try {
+        data_ = readWholeFile(path);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory();
+    }
     readHeader();
 }
 
 void TJPEGImage::loadFromMemory(const std::uint8_t* data, std::size_t size)
 {
-    data_.assign(data, data + size);
+    try {
+        data_.assign(data, data + size);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory();
+    }
     readHeader();
 }
 

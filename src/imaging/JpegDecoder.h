@@ -24,7 +24,8 @@ public:
 
     // Load stage: takes the whole file (or block) and reads its header when it
     // has at least one byte. Throws EFOpenError when the file cannot be opened,
-    // EReadError when it cannot be read, EJPEG on a header error.
+    // EReadError when it cannot be read, EOutOfMemory when it cannot be held,
+    // EJPEG on a header error.
     void loadFromFile(const std::string& path);
     void loadFromMemory(const std::uint8_t* data, std::size_t size);
 

@@ -2,10 +2,12 @@
 
 #include "app/CommandLine.h"
 #include "app/SettingsLocation.h"
+#include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/MainFormSettings.h"
 #include "viewer/MainFormShell.h"
+#include "viewer/PluginSearch.h"
 #include "viewer/TavoApplication.h"
 #include "viewer/ToolGlyphs.h"
 #include "viewer/core/StartupPicture.h"
@@ -48,6 +50,13 @@ TfrmTavo2MainForm::TfrmTavo2MainForm(QWidget* parent) : QMainWindow(parent)
     buildToolBar();
     buildClientArea();
     FormCreate();
+    // The registry of the built window; its one search waits for the first
+    // paint, or runs sooner for a load that takes the plug-in path. Only one
+    // registry may live: a second window in the process uses the first one's.
+    if (GlobalSPIs() == nullptr) {
+        SPIs1 = createProgramRegistry();
+        searchPluginsAfterFirstPaint(this, *SPIs1);
+    }
 }
 
 TfrmTavo2MainForm::~TfrmTavo2MainForm() = default;

@@ -12,6 +12,7 @@
 #include <QPoint>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -25,6 +26,7 @@ class QToolButton;
 namespace tavo {
 
 class ClickablePanel;
+class TSPIs;
 
 class TfrmTavo2MainForm : public QMainWindow {
     Q_OBJECT
@@ -97,12 +99,17 @@ public:
     std::string strExTool2;
     std::string strExTool3;
 
+    // The plug-in registry; it owns every plug-in object.
+    std::unique_ptr<TSPIs> SPIs1;
+
     // The display picture: the bitmap that imgImgArea holds.
     const Bitmap& displayPicture() const { return imgImgArea->picture(); }
     ImageBounds imageBounds() const { return imgImgArea->bounds(); }
     void setImageBounds(const ImageBounds& bounds) { imgImgArea->setBounds(bounds); }
 
     // Loads strCurFile and shows it in the zoom mode whose button is down.
+    // Throws the decoder's errors; a handler that Qt calls runs it inside
+    // guarded() (viewer/ErrorReport.h), which reports them.
     void LoadCurFile();
     // Puts the full-size picture back when the display picture is a reduction.
     void RestoreSource();

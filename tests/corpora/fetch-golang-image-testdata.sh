@@ -9,8 +9,11 @@ package=golang-1.19-src
 cache=${TAVO_CORPUS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tavotavo-corpora}
 root=$cache/$package
 data=$root/usr/share/go-1.19/src/image
+mkdir -p "$cache"
+# Tests run in parallel and may all ask at once: one fetches, the others wait.
+exec 9>"$cache/.$package.lock"
+flock 9
 if [ ! -d "$data/testdata" ]; then
-  mkdir -p "$cache"
   work=$(mktemp -d "$cache/.$package.XXXXXX")
   trap 'rm -rf "$work"' EXIT
   if ! (cd "$work" && apt-get download "$package" >/dev/null 2>&1); then

@@ -8,6 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 for tool in xdotool xprop; do
   command -v $tool >/dev/null || { echo "$tool is not installed" >&2; exit 77; }
 done
+unset QT_QPA_PLATFORM
 mkdir -p "$work"
 picture="$work/e2e picture.bmp"
 "$here/write-bmp.sh" "$picture" 315 200

@@ -6,6 +6,9 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLayout>
 #include <QMenu>
 #include <QSignalSpy>
@@ -133,6 +136,10 @@ TEST_F(MainFormTest, ZoomRatioMenuHasEightItemsWithTagsAndCaptions)
 TEST_F(MainFormTest, StartsWithTheStartupPictureCentredAndTheInitialState)
 {
     EXPECT_EQ(caption(), "TavoTavo");
+    // Placement defaults: a fifth of the primary screen in, half its size.
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(form->pos(), QPoint(screen.width() / 5, screen.height() / 5));
+    EXPECT_EQ(form->size(), QSize(screen.width() / 2, screen.height() / 2));
     EXPECT_EQ(form->imgImgArea->parentWidget(), form->pnlWkArea);
     EXPECT_EQ(form->pnlWkArea->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1);
     EXPECT_EQ(form->pnlWkArea->frameStyle(), QFrame::Panel | QFrame::Sunken);
@@ -218,6 +225,15 @@ TEST_F(MainFormTest, LoadSharesPixelsAndEnablesNavigation)
     EXPECT_TRUE(form->spdNext->isEnabled());
     EXPECT_TRUE(form->spdPrev->isEnabled());
 
+    // Loading the shown file again decodes it again and re-applies the mode.
+    form->setImageBounds({5, 5, 5, 5});
+    form->dblZoom = 3.0;
+    const Bitmap before = form->bmpSource;
+    form->LoadCurFile();
+    EXPECT_FALSE(form->bmpSource.sharesPixelsWith(before));
+    EXPECT_EQ(form->imageBounds().left, 0);
+    EXPECT_DOUBLE_EQ(form->dblZoom, static_cast<double>(form->pnlWkArea->width()) / 64);
+
     const std::string jpeg = TAVO_SOURCE_DIR "/tests/fuzz/corpus/jpeg/baseline.jpg";
     load(jpeg);
     EXPECT_FALSE(form->displayPicture().isEmpty());
@@ -267,6 +283,21 @@ TEST_F(MainFormTest, FailedLoadAtShowIsReportedAndTheWindowStays)
     EXPECT_TRUE(other.displayPicture().isEmpty());
     EXPECT_FALSE(other.spdNext->isEnabled());
     EXPECT_EQ(other.windowTitle(), "TavoTavo");
+}
+
+TEST_F(MainFormTest, AFileNoDecoderAcceptsFailsLikeAnyLoad)
+{
+    load(picture("first.bmp", 40, 30));
+    const QString before = caption();
+    const std::string other = dir.filePath("notes.xyz").toStdString();
+    QFile file(QString::fromStdString(other));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    form->strCurFile = other;
+    EXPECT_THROW(form->LoadCurFile(), Exception);
+    EXPECT_TRUE(form->displayPicture().isEmpty());
+    EXPECT_EQ(caption(), before);
 }
 
 TEST_F(MainFormTest, ZoomRestoresTheFullSizePictureFirst)

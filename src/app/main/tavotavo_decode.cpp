@@ -4,6 +4,7 @@
 #include "app/PictureFile.h"
 #include "imaging/BmpWriter.h"
 #include "platform/Errors.h"
+#include "plugins/PluginDecoding.h"
 
 #include <chrono>
 #include <cstdio>
@@ -27,6 +28,9 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
+        // The plug-ins of the Susie folder and of this program's folder; they
+        // are searched when the first file takes the plug-in path.
+        const auto plugins = tavo::createProgramRegistry();
         const auto start = std::chrono::steady_clock::now();
         const tavo::Bitmap bitmap = tavo::decodePictureFile(paths[0]);
         const auto end = std::chrono::steady_clock::now();

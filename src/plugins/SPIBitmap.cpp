@@ -1,0 +1,117 @@
+#include "plugins/SPIBitmap.h"
+
+#include "imaging/BmpReader.h"
+#include "platform/Errors.h"
+#include "plugins/DibImage.h"
+#include "plugins/SPIs.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace tavo {
+
+const TGraphicClassInfo TSPIBitmap::graphicClass{"TSPIBitmap"};
+
+namespace {
+
+// Plug-in formats are registered with TSPIBitmap from the start of the program,
+// before any registry exists.
+const bool registeredAsDefault = [] {
+    TSPIs::SetDefaultGraphicClass(&TSPIBitmap::graphicClass);
+    return true;
+}();
+
+} // namespace
+
+std::vector<uint8_t> readWholeFile(const std::string& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw EFOpenError(path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file)
+        throw EFOpenError(path);
+    std::vector<uint8_t> data;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long size = std::ftell(file.get());
+        if (size > 0)
+            data.reserve(static_cast<std::size_t>(size));
+        std::rewind(file.get());
+    }
+    // Read to the end whatever the size said: the file may change meanwhile.
+    uint8_t chunk[65536];
+    for (;;) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+        data.insert(data.end(), chunk, chunk + got);
+        if (got < sizeof chunk)
+            break;
+    }
+    if (std::ferror(file.get()))
+        throw EReadError();
+    return data;
+}
+
+TSPIBitmap::TSPIBitmap() : Loader(std::make_unique<TInSPIAble>(this))
+{
+    (void)registeredAsDefault;
+    Loader->NativeExt = "BMP";
+    Loader->InheritedLoadFromFile = [this](const std::string& fileName) {
+        const std::vector<uint8_t> data = readWholeFile(fileName);
+        LoadFromStream(data);
+    };
+    Loader->InheritedLoadFromStream = [this](std::span<const uint8_t> data) {
+        bitmap_ = ReadBmpStream(data.data(), data.size());
+    };
+    Loader->OnPicture = [this](std::span<const uint8_t> info, std::span<const uint8_t> bits,
+                               const TPictureInfoRec&, bool& Done) { ReceiveDIB(info, bits, Done); };
+    Loader->OnProgress = [this](TProgressStage stage, uint8_t percent, bool redraw) {
+        if (OnProgress)
+            OnProgress(stage, percent, redraw);
+    };
+}
+
+TSPIBitmap::~TSPIBitmap() = default;
+
+void TSPIBitmap::Assign(const TSPIBitmap& source)
+{
+    HeaderRetry = source.HeaderRetry;
+    bitmap_ = source.bitmap_;
+}
+
+void TSPIBitmap::Assign(const Bitmap& source)
+{
+    bitmap_ = source;
+}
+
+void TSPIBitmap::LoadFromFile(const std::string& fileName)
+{
+    Loader->HeaderRetry = HeaderRetry;
+    Loader->LoadFromFile(fileName);
+}
+
+void TSPIBitmap::LoadFromStream(std::span<const uint8_t> data)
+{
+    Loader->HeaderRetry = HeaderRetry;
+    Loader->LoadFromStream(data);
+}
+
+void TSPIBitmap::LoadFromNamedStream(std::span<const uint8_t> data, const std::string& fileName)
+{
+    Loader->HeaderRetry = HeaderRetry;
+    Loader->LoadFromNamedStream(data, fileName);
+}
+
+// The plug-in's picture becomes a bitmap file in memory, read by the BMP reader.
+// Each block is read within its own size; what a short block lacks is zero. An
+// information block too short for its header, or with sizes no bitmap file can
+// hold, is not taken: the attempt fails and the next plug-in follows.
+void TSPIBitmap::ReceiveDIB(std::span<const uint8_t> info, std::span<const uint8_t> bits, bool& Done)
+{
+    const auto image = buildBmpImage(info, bits);
+    if (!image)
+        return;
+    bitmap_ = ReadBmpStream(image->bytes.get(), image->size);
+    Done = true;
+}
+
+} // namespace tavo

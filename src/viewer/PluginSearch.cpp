@@ -1,0 +1,50 @@
+#include "viewer/PluginSearch.h"
+
+#include "plugins/SPIs.h"
+#include "viewer/ErrorReport.h"
+
+#include <QEvent>
+#include <QObject>
+#include <QTimer>
+#include <QWidget>
+
+namespace tavo {
+
+namespace {
+
+// Watches the window for its first paint, then queues the search behind it
+// and goes away.
+class FirstPaintWatcher : public QObject {
+public:
+    FirstPaintWatcher(QWidget* window, TSPIs& spis) : QObject(window), window_(window), spis_(spis) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == window_ && event->type() == QEvent::Paint) {
+            window_->removeEventFilter(this);
+            TSPIs* spis = &spis_;
+            QTimer::singleShot(0, window_, [spis] {
+                guarded([spis] {
+                    if (!spis->isLoaded())
+                        spis->Loaded();
+                });
+            });
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    TSPIs& spis_;
+};
+
+} // namespace
+
+void searchPluginsAfterFirstPaint(QWidget* window, TSPIs& spis)
+{
+    window->installEventFilter(new FirstPaintWatcher(window, spis));
+}
+
+} // namespace tavo

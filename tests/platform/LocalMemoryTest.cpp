@@ -1,0 +1,98 @@
+#include "platform/LocalMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using tavo::platform::isLiveLocalHandle;
+using tavo::platform::liveLocalHandleCount;
+using tavo::platform::localBlock;
+
+TEST(LocalMemory, FixedBlockHandleIsItsAddressAndZeroInitWorks)
+{
+    HLOCAL h = LocalAlloc(LPTR, 100);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(LocalLock(h), h);
+    EXPECT_EQ(LocalSize(h), 100u);
+    const auto* bytes = static_cast<const unsigned char*>(LocalLock(h));
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(bytes[i], 0);
+    EXPECT_EQ(LocalUnlock(h), 0); // a fixed block has no lock count
+    EXPECT_EQ(LocalFree(h), nullptr);
+}
+
+TEST(LocalMemory, MoveableBlockCountsLocks)
+{
+    HLOCAL h = LocalAlloc(LHND, 16);
+    ASSERT_NE(h, nullptr);
+    void* p = LocalLock(h);
+    ASSERT_NE(p, nullptr);
+    EXPECT_NE(p, h);
+    EXPECT_EQ(LocalLock(h), p);
+    EXPECT_NE(LocalUnlock(h), 0); // still locked once
+    EXPECT_EQ(LocalUnlock(h), 0);
+    EXPECT_EQ(LocalUnlock(h), 0); // not locked at all
+    EXPECT_EQ(LocalFree(h), nullptr);
+}
+
+TEST(LocalMemory, UnknownAndFreedHandlesFailEverywhere)
+{
+    const std::size_t before = liveLocalHandleCount();
+    HLOCAL moveable = LocalAlloc(LMEM_MOVEABLE, 8);
+    HLOCAL fixed = LocalAlloc(LMEM_FIXED, 8);
+    ASSERT_EQ(LocalFree(moveable), nullptr);
+    ASSERT_EQ(LocalFree(fixed), nullptr);
+    int onTheStack = 0;
+    for (HLOCAL h : {moveable, fixed, static_cast<HLOCAL>(&onTheStack), reinterpret_cast<HLOCAL>(0x10)}) {
+        EXPECT_FALSE(isLiveLocalHandle(h));
+        EXPECT_EQ(LocalLock(h), nullptr);
+        EXPECT_EQ(LocalUnlock(h), 0);
+        EXPECT_EQ(LocalSize(h), 0u);
+        EXPECT_EQ(LocalReAlloc(h, 4, LMEM_MOVEABLE), nullptr);
+        EXPECT_FALSE(localBlock(h).has_value());
+    }
+    // Freeing twice, or freeing what is no handle, fails and gives the handle back.
+    EXPECT_EQ(LocalFree(moveable), moveable);
+    EXPECT_EQ(LocalFree(&onTheStack), &onTheStack);
+    EXPECT_EQ(LocalFree(nullptr), nullptr);
+    EXPECT_EQ(liveLocalHandleCount(), before);
+}
+
+TEST(LocalMemory, ReAllocMovesOnlyWhereWin32Allows)
+{
+    HLOCAL fixed = LocalAlloc(LMEM_FIXED, 4);
+    std::memcpy(LocalLock(fixed), "abcd", 4);
+    EXPECT_EQ(LocalReAlloc(fixed, 1 << 20, LMEM_ZEROINIT), nullptr); // a fixed block may not move
+    EXPECT_EQ(LocalSize(fixed), 4u);
+    HLOCAL grown = LocalReAlloc(fixed, 1 << 20, LMEM_MOVEABLE | LMEM_ZEROINIT);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_EQ(LocalSize(grown), std::size_t{1} << 20);
+    const auto span = localBlock(grown);
+    ASSERT_TRUE(span.has_value());
+    EXPECT_EQ(std::memcmp(span->data(), "abcd", 4), 0);
+    EXPECT_EQ((*span)[4], 0);
+    EXPECT_EQ((*span)[(1 << 20) - 1], 0);
+    if (grown != fixed) {
+        EXPECT_FALSE(isLiveLocalHandle(fixed));
+    }
+    EXPECT_EQ(LocalFree(grown), nullptr);
+
+    HLOCAL moveable = LocalAlloc(LMEM_MOVEABLE, 4);
+    LocalLock(moveable);
+    EXPECT_EQ(LocalReAlloc(moveable, 1 << 20, 0), nullptr); // locked: may not move
+    LocalUnlock(moveable);
+    EXPECT_EQ(LocalReAlloc(moveable, 1 << 20, 0), moveable); // the handle stays
+    EXPECT_EQ(LocalReAlloc(moveable, 2, 0), moveable);
+    EXPECT_EQ(LocalSize(moveable), 2u);
+    EXPECT_EQ(LocalFree(moveable), nullptr);
+}
+
+TEST(LocalMemory, ZeroSizedBlockIsALiveHandle)
+{
+    HLOCAL h = LocalAlloc(LMEM_FIXED, 0);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(LocalSize(h), 0u);
+    ASSERT_TRUE(localBlock(h).has_value());
+    EXPECT_TRUE(localBlock(h)->empty());
+    EXPECT_EQ(LocalFree(h), nullptr);
+}

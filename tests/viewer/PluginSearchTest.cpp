@@ -1,0 +1,115 @@
+// The window's plug-in registry: one search after the first paint, its errors
+// reported, plug-in pictures loaded through it.
+#include "ViewerTestSupport.h"
+
+#include "plugins/SPIErrors.h"
+#include "plugins/SPIs.h"
+#include "viewer/MainForm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace tavo {
+namespace {
+
+// A Susie folder holding copies of the named test plug-ins, set as the
+// folder of the registry stand-in for the test's duration.
+class SusieFolder {
+public:
+    explicit SusieFolder(const QStringList& plugins)
+    {
+        QDir(config.path()).mkpath("Susie");
+        QFile key(config.filePath("Susie/Plug-in"));
+        key.open(QIODevice::WriteOnly);
+        key.write(("Path=" + folder.path() + "\n").toUtf8());
+        for (const QString& name : plugins)
+            QFile::copy(QString(TAVO_BINARY_DIR) + "/tests/plugins/" + name + ".spi", folder.filePath(name + ".spi"));
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        old_ = old ? std::make_unique<std::string>(old) : nullptr;
+        setenv("XDG_CONFIG_HOME", config.path().toUtf8().constData(), 1);
+    }
+    ~SusieFolder()
+    {
+        if (old_)
+            setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+    QTemporaryDir config;
+    QTemporaryDir folder;
+
+private:
+    std::unique_ptr<std::string> old_;
+};
+
+void showAndPaint(TfrmTavo2MainForm& form)
+{
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.repaint();
+    QCoreApplication::processEvents();
+}
+
+TEST(PluginSearch, TheWindowsRegistrySearchesOnceAfterTheFirstPaint)
+{
+    test::ensureApplication();
+    SusieFolder susie({"tpc"});
+    TfrmTavo2MainForm form;
+    ASSERT_TRUE(form.SPIs1);
+    EXPECT_EQ(GlobalSPIs(), form.SPIs1.get());
+    EXPECT_EQ(form.SPIs1->SearchOptions, (TSPISearchOptions{spsSusieDir, spsAppDir}));
+    EXPECT_FALSE(form.SPIs1->isLoaded());
+    showAndPaint(form);
+    EXPECT_TRUE(form.SPIs1->isLoaded());
+    ASSERT_GE(form.SPIs1->Count(), 1);
+    const int count = form.SPIs1->Count();
+    form.repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.SPIs1->Count(), count);
+}
+
+TEST(PluginSearch, PluginPictureLoadsThroughTheWindow)
+{
+    test::ensureApplication();
+    SusieFolder susie({"tpc"});
+    // A test picture of 6 × 4 (the format the test plug-in reads).
+    QByteArray data(32, '\0');
+    data.replace(0, 4, "TPIC");
+    data[8] = 6;
+    data[12] = 4;
+    data[16] = 24;
+    QFile file(susie.folder.filePath("picture.tpc"));
+    file.open(QIODevice::WriteOnly);
+    file.write(data);
+    file.close();
+    TfrmTavo2MainForm form;
+    form.strCurFile = file.fileName().toStdString();
+    // The load at the first show runs the search itself.
+    showAndPaint(form);
+    EXPECT_EQ(form.displayPicture().width(), 6);
+    EXPECT_EQ(form.displayPicture().height(), 4);
+}
+
+TEST(PluginSearch, FaultDuringTheSearchIsReportedAndTheWindowStays)
+{
+    test::ensureApplication();
+    test::CollectedReports reports;
+    SusieFolder susie({"faultinfo"});
+    TfrmTavo2MainForm form;
+    showAndPaint(form);
+    ASSERT_EQ(reports.texts.size(), 1);
+    EXPECT_TRUE(reports.texts[0].contains("Susie PluginのGetPluginInfoで異常が発生しました")) << reports.texts[0].toStdString();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.SPIs1->isLoaded());
+}
+
+} // namespace
+} // namespace tavo
