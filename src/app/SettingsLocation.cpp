@@ -1,7 +1,7 @@
 #include "app/SettingsLocation.h"
 
 #include "app/Settings.h"
-#include "platform/SystemError.h"
+#include "platform/SearchFolders.h"
 #include "platform/UserFolders.h"
 
 namespace tavo {
@@ -31,16 +31,8 @@ std::string settingsFilePath()
 {
     if (!overridden().empty())
         return overridden();
-    std::string program;
-    try {
-        program = platform::executablePath();
-    } catch (const platform::ESystemError&) {
-        // Without the program's folder the user's folder is the only place left.
-        return platform::configHome() + "/TavoTavo/" + kSettingsFileName;
-    }
-    const auto slash = program.find_last_of('/');
-    const std::string folder = slash == 0 || slash == std::string::npos ? "/" : program.substr(0, slash);
-    return settingsFilePath(folder, platform::configHome());
+    // Without the program's folder the user's folder is the only place left.
+    return settingsFilePath(platform::programFolder(), platform::configHome());
 }
 
 } // namespace tavo

@@ -5,7 +5,7 @@
 #include "platform/ProgramExec.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/SystemError.h"
-#include "platform/UserFolders.h"
+#include "platform/SearchFolders.h"
 
 #include <sstream>
 #include <thread>
@@ -61,8 +61,8 @@ std::unique_ptr<platform::HandOverServer> openHandOverServer(const ViewerInstanc
 
 void becomeViewerProgram(ViewerInstance& instance, char* const* argv)
 {
-    const std::string program = platform::executablePath();
-    const std::string viewer = program.substr(0, program.find_last_of('/') + 1) + kViewerProgramName;
+    const std::string folder = platform::programFolder();
+    const std::string viewer = (folder == "/" ? folder : folder + "/") + kViewerProgramName;
     const int fd = instance.lock ? instance.lock->keepAcrossExec() : -1;
     platform::replaceProgram(viewer, argv, kInstanceVariable, std::to_string(fd) + " " + instance.folder);
 }
