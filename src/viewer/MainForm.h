@@ -3,6 +3,7 @@
 // handlers of the other areas (settings, navigation, mouse, keys) reach them.
 #pragma once
 
+#include "app/IniFile.h"
 #include "imaging/Bitmap.h"
 #include "viewer/FileListBoxWidget.h"
 #include "viewer/PictureView.h"
@@ -74,6 +75,7 @@ public:
     PictureView* imgImgArea = nullptr;
 
     // State fields, with their initial values.
+    TIniFile iniConfig{std::string()};
     double dblAspect = 0.75;
     Bitmap bmpSource;
     std::int32_t intDownWidth = 0;
@@ -144,7 +146,6 @@ private:
                            int height);
     QAction* addSeparator(const char* name);
     QAction* addZoomRatio(const char* name, int percent);
-    void placeWindow();
     void centreImage();
     ZoomInput zoomInput() const;
     void applyZoom(const ZoomView& view);
