@@ -3,8 +3,8 @@
 
 #include "interaction/ExternalToolStart.h"
 #include "interaction/OptionDialog.h"
-#include "interaction/SystemColors.h"
 #include "interaction/ToolIcons.h"
+#include "viewer/WorkAreaColor.h"
 
 #include <QFrame>
 #include <QToolButton>
@@ -27,19 +27,12 @@ void TfrmTavo2MainForm::UpdateToolIcons()
 {
     const std::pair<QToolButton*, const std::string*> tools[] = {
         {spbExTool1, &strExTool1}, {spbExTool2, &strExTool2}, {spbExTool3, &strExTool3}};
+    // Every glyph is cleared; a configured tool gets its 20 × 20 glyph, blank
+    // when the tool has no icon.
     for (const auto& [button, path] : tools) {
         button->setIconSize(QSize(kToolGlyphSize, kToolGlyphSize));
-        button->setIcon(QIcon(toolGlyph(QString::fromStdString(*path))));
+        button->setIcon(path->empty() ? QIcon() : QIcon(toolGlyph(QString::fromStdString(*path))));
     }
-}
-
-void TfrmTavo2MainForm::setWorkAreaColor(std::uint32_t value)
-{
-    workAreaColor_ = value;
-    QPalette palette = pnlWkArea->palette();
-    palette.setColor(QPalette::Window, toQColor(value));
-    pnlWkArea->setPalette(palette);
-    pnlWkArea->update();
 }
 
 void TfrmTavo2MainForm::spbConfigClick()
@@ -51,14 +44,15 @@ void TfrmTavo2MainForm::spbConfigClick()
     OptionValues values;
     values.intMoveRatio = intMoveRatio;
     values.intFLBoxShowX = intFLBoxShowX;
-    values.workAreaColor = workAreaColor();
+    values.workAreaColor = workAreaColor(pnlWkArea);
     values.blnUseClear = blnUseClear;
     values.strExTools = {QString::fromStdString(strExTool1), QString::fromStdString(strExTool2),
                          QString::fromStdString(strExTool3)};
     if (dlgOption->edit(values)) {
         intMoveRatio = values.intMoveRatio;
         intFLBoxShowX = values.intFLBoxShowX;
-        setWorkAreaColor(values.workAreaColor);
+        setWorkAreaColor(pnlWkArea, values.workAreaColor);
+        pnlWkArea->update();
         blnUseClear = values.blnUseClear;
         strExTool1 = values.strExTools[0].toStdString();
         strExTool2 = values.strExTools[1].toStdString();

@@ -1,7 +1,7 @@
 #include "interaction/OptionDialog.h"
 
 #include "interaction/OptionDialogParts.h"
-#include "interaction/SystemColors.h"
+#include "viewer/WorkAreaColor.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -254,7 +254,7 @@ void TdlgOption::pnlColorClick()
 {
     if (const auto chosen = chooseColor(lastChosenColor_)) {
         lastChosenColor_ = *chosen;
-        pnlColor->setColorValue(fromQColor(*chosen));
+        pnlColor->setColorValue(colorValueOf(*chosen));
     }
 }
 

@@ -1,6 +1,6 @@
 #include "interaction/OptionDialogParts.h"
 
-#include "interaction/SystemColors.h"
+#include "viewer/WorkAreaColor.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -52,7 +52,7 @@ void ColorSquare::paintEvent(QPaintEvent* event)
 {
     {
         QPainter painter(this);
-        painter.fillRect(rect(), toQColor(colorValue_));
+        painter.fillRect(rect(), drawnColor(colorValue_));
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("pnlColor"));
     }

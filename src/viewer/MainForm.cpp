@@ -1,11 +1,15 @@
 #include "viewer/MainForm.h"
 
+#include "app/CommandLine.h"
+#include "app/SettingsLocation.h"
 #include "interaction/MainFormKeys.h"
 #include "interaction/MainFormMouse.h"
 #include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/FileListBoxWidget.h"
+#include "viewer/MainFormSettings.h"
+#include "viewer/MainFormShell.h"
 #include "viewer/PluginSearch.h"
 #include "viewer/RefineOnIdle.h"
 #include "viewer/TavoApplication.h"
@@ -202,25 +206,15 @@ void TfrmTavo2MainForm::FormCreate()
 {
     strCurDir.clear();
     blnCleared = false;
+    iniConfig = TIniFile(settingsFilePath());
     bmpSource = Bitmap();
     new RefineOnIdle(*this);  // the idle hook, owned by the window
-    placeWindow();
+    readCreateSettings(*this);
     dblZoom = 1.0;
     dblAspect = static_cast<double>(displayPicture().height()) / displayPicture().width();
     imgImgArea->setCursor(Qt::OpenHandCursor);
-    strCurFile.clear();
-}
-
-// The defaults of the window placement: a fifth of the primary screen from its
-// top-left corner, half its width and height.
-void TfrmTavo2MainForm::placeWindow()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QSize size = screen->geometry().size();
-    move(size.width() / 5, size.height() / 5);
-    resize(size.width() / 2, size.height() / 2);
+    new MainFormShell(*this);
+    strCurFile = CommandLineArg(1);
 }
 
 // Centres the image control in the work area. The layout gives the work area
@@ -246,6 +240,7 @@ void TfrmTavo2MainForm::showEvent(QShowEvent* event)
 
 void TfrmTavo2MainForm::FormShow()
 {
+    readShowSettings(*this);
     UpdateToolIcons();
     if (!strCurFile.empty())
         LoadCurFile();

@@ -3,6 +3,7 @@
 // handlers of the other areas (settings, navigation, mouse, keys) reach them.
 #pragma once
 
+#include "app/IniFile.h"
 #include "imaging/Bitmap.h"
 #include "viewer/FileListBoxWidget.h"
 #include "viewer/PictureView.h"
@@ -77,6 +78,7 @@ public:
     PictureView* imgImgArea = nullptr;
 
     // State fields, with their initial values.
+    TIniFile iniConfig{std::string()};
     double dblAspect = 0.75;
     Bitmap bmpSource;
     std::int32_t intDownWidth = 0;
@@ -129,10 +131,6 @@ public:
     void spbExToolClick(QToolButton* sender);
     void UpdateToolIcons();
     void spbConfigClick();
-    // The work area's colour value: 0x00BBGGRR, or 0x80000000 plus a system
-    // colour number, drawn in the desktop palette's matching colour.
-    std::uint32_t workAreaColor() const { return workAreaColor_; }
-    void setWorkAreaColor(std::uint32_t value);
 
     // The mouse and keyboard handlers, and the options dialog, made at its
     // first opening and kept to the end.
@@ -163,13 +161,11 @@ private:
                            int height);
     QAction* addSeparator(const char* name);
     QAction* addZoomRatio(const char* name, int percent);
-    void placeWindow();
     void centreImage();
     ZoomInput zoomInput() const;
     void applyZoom(const ZoomView& view);
 
     bool shown_ = false;
-    std::uint32_t workAreaColor_ = 0x8000000F; // clBtnFace
 };
 
 } // namespace tavo

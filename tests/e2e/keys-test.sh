@@ -10,8 +10,10 @@ for tool in xdotool xprop; do
 done
 rm -rf "$work"
 mkdir -p "$work/bin" "$work/pictures"
-# A copy of the program of its own: its settings file lives beside it.
+# A copy of the program (its start program and the viewer) of its own: its
+# settings file lives beside it.
 cp "$viewer" "$work/bin/tavotavo"
+cp "$(dirname "$viewer")/tavotavo-viewer" "$work/bin/tavotavo-viewer"
 "$here/write-bmp.sh" "$work/pictures/a.bmp" 315 200
 "$here/write-bmp.sh" "$work/pictures/b.bmp" 630 100
 "$here/write-bmp.sh" "$work/pictures/c.png" 10 10

@@ -37,7 +37,10 @@ if ! read -r -t 20 number <"$fifo_dir/display"; then
   cat "$fifo_dir/log" >&2
   exit 1
 fi
-export DISPLAY=":$number" XVFB_PID=$xvfb_pid
+# A runtime folder of the session's own: a viewer started here never finds, or
+# hands its file to, a viewer of another session on the same machine.
+mkdir -m 0700 "$fifo_dir/run"
+export DISPLAY=":$number" XVFB_PID=$xvfb_pid XDG_RUNTIME_DIR="$fifo_dir/run"
 set +e
 "$@"
 status=$?

@@ -4,6 +4,7 @@
 #include "interaction/ToolIcons.h"
 #include "platform/ProcessStart.h"
 #include "viewer/MainForm.h"
+#include "viewer/WorkAreaColor.h"
 
 #include <QFrame>
 #include <QImage>
@@ -28,6 +29,8 @@ namespace fs = std::filesystem;
 
 bool isBlank(const QIcon& icon)
 {
+    if (icon.isNull())
+        return true;
     const QImage image = icon.pixmap(kToolGlyphSize, kToolGlyphSize).toImage();
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -100,7 +103,8 @@ TEST_F(ExternalToolsTest, GlyphsFollowThePathsAfterTheDialog)
     form->strExTool3 = iconTool;
     form->UpdateToolIcons();
     EXPECT_TRUE(isBlank(form->spbExTool1->icon()));
-    EXPECT_TRUE(isBlank(form->spbExTool2->icon()));
+    EXPECT_TRUE(form->spbExTool2->icon().isNull()) << "no tool, no glyph";
+    EXPECT_FALSE(form->spbExTool1->icon().isNull()) << "a tool without an icon has a blank glyph";
     EXPECT_FALSE(isBlank(form->spbExTool3->icon()));
     const QImage glyph = form->spbExTool3->icon().pixmap(kToolGlyphSize, kToolGlyphSize).toImage();
     EXPECT_EQ(glyph.size(), QSize(20, 20));
@@ -140,7 +144,7 @@ TEST_F(ExternalToolsTest, OkAppliesTheWorkAreaColourAtOnce)
         form->dlgOption->OKBtn->click();
     });
     form->spbConfigClick();
-    EXPECT_EQ(form->workAreaColor(), 0x0000FFu);
+    EXPECT_EQ(workAreaColor(form->pnlWkArea), 0x0000FFu);
     EXPECT_EQ(form->pnlWkArea->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_EQ(form->intMoveRatio, 7);
 }

@@ -1,6 +1,6 @@
 #include "interaction/OptionDialog.h"
 #include "interaction/OptionDialogParts.h"
-#include "interaction/SystemColors.h"
+#include "viewer/WorkAreaColor.h"
 #include "ViewerTestSupport.h"
 
 #include <QCheckBox>
@@ -22,7 +22,7 @@ OptionValues sampleValues()
     OptionValues v;
     v.intMoveRatio = 3;
     v.intFLBoxShowX = 40;
-    v.workAreaColor = kClBtnFace;
+    v.workAreaColor = clBtnFace;
     v.blnUseClear = true;
     v.strExTools = {"/usr/bin/a", "", " spaced "};
     return v;
@@ -42,7 +42,7 @@ TEST(OptionDialog, OkWithoutChangesGivesTheSameValuesBroughtIntoRange)
     dialog.OKBtnClick(back);
     EXPECT_EQ(back.intMoveRatio, 10);
     EXPECT_EQ(back.intFLBoxShowX, 10);
-    EXPECT_EQ(back.workAreaColor, kClBtnFace);
+    EXPECT_EQ(back.workAreaColor, clBtnFace);
     EXPECT_TRUE(back.blnUseClear);
     EXPECT_EQ(back.strExTools, v.strExTools); // no trimming
 }
@@ -80,10 +80,10 @@ TEST(OptionDialog, CancelCopiesNothingBackAndTheNextOpeningShowsTheViewerState)
         dialog.CancelBtn->click();
     });
     EXPECT_FALSE(dialog.edit(v));
-    EXPECT_EQ(v.workAreaColor, kClBtnFace);
+    EXPECT_EQ(v.workAreaColor, clBtnFace);
     EXPECT_EQ(v.strExTools[0], "/usr/bin/a");
     dialog.FormShow(v);
-    EXPECT_EQ(dialog.pnlColor->colorValue(), kClBtnFace);
+    EXPECT_EQ(dialog.pnlColor->colorValue(), clBtnFace);
 }
 
 TEST(OptionDialog, OkCopiesTheEditedValues)
@@ -150,11 +150,11 @@ TEST(OptionDialog, ReopensOnTheLastPageWithItsTexts)
     dialog.edit(v);
 }
 
-TEST(SystemColors, PlainAndSystemValues)
+TEST(WorkAreaColors, PlainAndSystemValues)
 {
     test::ensureApplication();
-    EXPECT_EQ(toQColor(0x0000FF), QColor(255, 0, 0));
-    EXPECT_EQ(toQColor(0xFF0000), QColor(0, 0, 255));
-    EXPECT_EQ(toQColor(kClBtnFace), QApplication::palette().color(QPalette::Button));
-    EXPECT_EQ(fromQColor(QColor(0x12, 0x34, 0x56)), 0x563412u);
+    EXPECT_EQ(drawnColor(0x0000FF), QColor(255, 0, 0));
+    EXPECT_EQ(drawnColor(0xFF0000), QColor(0, 0, 255));
+    EXPECT_EQ(drawnColor(clBtnFace), QApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(colorValueOf(QColor(0x12, 0x34, 0x56)), 0x563412u);
 }

@@ -1,15 +1,21 @@
-// The viewer program: the application, the main window, and the first argument
-// as the picture it opens when it is shown.
-#include "viewer/ErrorReport.h"
-#include "viewer/MainForm.h"
-#include "viewer/TavoApplication.h"
+// The program the user starts. It decides before any toolkit is loaded: a
+// second copy hands its file to the running viewer and ends at once, without
+// a window; the first becomes the window program, keeping the lock.
+#include "app/StartSequence.h"
+#include "platform/Errors.h"
+
+#include <iostream>
 
 int main(int argc, char** argv)
 {
-    tavo::TavoApplication application(argc, argv);
-    tavo::TfrmTavo2MainForm form;
-    if (argc > 1)
-        form.strCurFile = argv[1];
-    form.show();
-    return application.exec();
+    std::optional<tavo::ViewerInstance> instance =
+        tavo::startInstance(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
+    if (!instance)
+        return 0;
+    try {
+        tavo::becomeViewerProgram(*instance, argv);
+    } catch (const tavo::Exception& error) {
+        std::cerr << "TavoTavo: " << error.what() << '\n';
+        return 1;
+    }
 }

@@ -1,21 +1,27 @@
-#include "interaction/SystemColors.h"
+#include "viewer/WorkAreaColor.h"
 
 #include <QApplication>
 #include <QPalette>
+#include <QVariant>
+#include <QWidget>
+
+#include <iterator>
 
 namespace tavo {
 
 namespace {
+
+constexpr const char* kColorProperty = "colorValue";
 
 struct SystemRole {
     QPalette::ColorGroup group;
     QPalette::ColorRole role;
 };
 
-// The 25 system colours, numbered from 0, by their nearest palette role.
+// The 25 system colours, by number, as the nearest role of the desktop palette.
 constexpr SystemRole kSystemRoles[] = {
     {QPalette::Active, QPalette::Button},          // clScrollBar
-    {QPalette::Active, QPalette::Dark},            // clBackground (the desktop)
+    {QPalette::Active, QPalette::Dark},            // clBackground: the desktop
     {QPalette::Active, QPalette::Highlight},       // clActiveCaption
     {QPalette::Inactive, QPalette::Mid},           // clInactiveCaption
     {QPalette::Active, QPalette::Window},          // clMenu
@@ -43,25 +49,36 @@ constexpr SystemRole kSystemRoles[] = {
 
 } // namespace
 
-QColor toQColor(std::uint32_t colorValue)
+QColor drawnColor(ColorValue color)
 {
-    if (colorValue & kSystemColorFlag) {
-        const std::uint32_t number = colorValue & 0xFFu;
-        if ((colorValue & 0x7FFFFF00u) == 0 && number < std::size(kSystemRoles)) {
-            const auto [group, role] = kSystemRoles[number];
-            return QApplication::palette().color(group, role);
-        }
-        return Qt::black;
+    if (color & kSystemColorBase) {
+        const ColorValue number = color & ~kSystemColorBase;
+        if (number < std::size(kSystemRoles))
+            return QApplication::palette().color(kSystemRoles[number].group, kSystemRoles[number].role);
+        return Qt::black; // an unknown system colour number
     }
-    return QColor(static_cast<int>(colorValue & 0xFF), static_cast<int>((colorValue >> 8) & 0xFF),
-                  static_cast<int>((colorValue >> 16) & 0xFF));
+    return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
-std::uint32_t fromQColor(const QColor& color)
+ColorValue colorValueOf(const QColor& color)
 {
     const QColor rgb = color.toRgb();
-    return static_cast<std::uint32_t>(rgb.red()) | (static_cast<std::uint32_t>(rgb.green()) << 8)
-        | (static_cast<std::uint32_t>(rgb.blue()) << 16);
+    return ColorValue(rgb.red()) | (ColorValue(rgb.green()) << 8) | (ColorValue(rgb.blue()) << 16);
+}
+
+void setWorkAreaColor(QWidget* pnlWkArea, ColorValue color)
+{
+    pnlWkArea->setProperty(kColorProperty, QVariant::fromValue(color));
+    QPalette palette = pnlWkArea->palette();
+    palette.setColor(QPalette::Window, drawnColor(color));
+    pnlWkArea->setPalette(palette);
+    pnlWkArea->setAutoFillBackground(true);
+}
+
+ColorValue workAreaColor(const QWidget* pnlWkArea)
+{
+    const QVariant value = pnlWkArea->property(kColorProperty);
+    return value.isValid() ? value.value<ColorValue>() : clBtnFace;
 }
 
 } // namespace tavo

@@ -1,0 +1,36 @@
+// The window program: the application, the main window and the hand-over
+// socket. Started by the start program with the instance lock already held;
+// started directly, it makes the start decision itself.
+#include "app/CommandLine.h"
+#include "app/StartSequence.h"
+#include "viewer/HandOverReceiver.h"
+#include "viewer/MainForm.h"
+#include "viewer/MainFormHandOver.h"
+#include "viewer/TavoApplication.h"
+
+#include <iostream>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    std::optional<tavo::ViewerInstance> instance = tavo::inheritedViewerInstance();
+    if (!instance)
+        instance = tavo::startInstance(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
+    if (!instance)
+        return 0;
+    // Bound before the window is built, so that copies started meanwhile wait
+    // in the socket's queue rather than retrying.
+    const std::unique_ptr<tavo::platform::HandOverServer> server = tavo::openHandOverServer(*instance, std::cerr);
+
+    tavo::TavoApplication application(argc, argv);
+    tavo::setCommandLine(argc, argv);
+    tavo::TfrmTavo2MainForm form;
+    form.show();
+    // Served once the window is shown and its own argument loaded, so that a
+    // file handed over meanwhile is the one left on screen.
+    std::unique_ptr<tavo::HandOverReceiver> receiver;
+    if (server)
+        receiver = std::make_unique<tavo::HandOverReceiver>(
+            *server, [&form](tavo::platform::ReceivedHandOver request) { tavo::receiveHandOver(form, std::move(request)); });
+    return application.exec();
+}
