@@ -3,10 +3,14 @@
 // started directly, it makes the start decision itself.
 #include "app/CommandLine.h"
 #include "app/StartSequence.h"
+#include "imaging/JpegDecoder.h"
 #include "viewer/HandOverReceiver.h"
 #include "viewer/MainForm.h"
 #include "viewer/MainFormHandOver.h"
 #include "viewer/TavoApplication.h"
+
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <iostream>
 #include <memory>
@@ -24,6 +28,10 @@ int main(int argc, char** argv)
 
     tavo::TavoApplication application(argc, argv);
     tavo::setCommandLine(argc, argv);
+    // The JPEG decoder reads the screen depth once, before any window exists:
+    // a screen of 8 bits or fewer gets 236-colour pictures.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        tavo::setJpegScreenDepth(screen->depth());
     tavo::TfrmTavo2MainForm form;
     form.show();
     // Served once the window is shown and its own argument loaded, so that a
