@@ -212,8 +212,13 @@ bool TInSPIAble::TryData(TInSPI& spi, const uint8_t* address, std::size_t size)
     progressError_ = nullptr;
     const int32_t result = spi.GetPicture(buffer, length, SPI_INPUT_MEMORY, &infoHandle, &bitsHandle,
                                           &SPIProgress, reinterpret_cast<intptr_t>(this));
-    if (result != 0)
+    if (result != 0) {
+        // The handler's error ends the load whatever the plug-in answered; on
+        // failure the plug-in has freed its handles itself.
+        if (progressError_)
+            std::rethrow_exception(std::exchange(progressError_, nullptr));
         return false;
+    }
     ReceivedHandles handles(infoHandle, bitsHandle);
     if (progressError_)
         std::rethrow_exception(std::exchange(progressError_, nullptr));

@@ -266,6 +266,14 @@ TEST_F(LoaderTest, ProgressHandlerErrorWaitsForThePluginToReturn)
     EXPECT_THROW(load(makeTestPicture(picture), "a.tpc"), EOutOfMemory);
     EXPECT_EQ(pluginState(spis[0]).progressResults[2], 0);
     EXPECT_EQ(platform::liveLocalHandleCount(), baseline);
+    // Also when the plug-in then fails: the error is not lost, and no further
+    // plug-in or the native reader is tried.
+    TInSPI& later = add("p3");
+    picture.flags = TPIC_PROGRESS | TPIC_FAIL_PICTURE;
+    calls.clear();
+    EXPECT_THROW(load(makeTestPicture(picture), "a.tpc"), EOutOfMemory);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(pluginState(later).isSupportedCalls, 0);
 }
 
 TEST(InSPIAble, WithoutRegistryOnlyTheNativeReaderIsTried)
