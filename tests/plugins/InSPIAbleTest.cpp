@@ -255,6 +255,9 @@ TEST_F(LoaderTest, ProgressStages)
     EXPECT_EQ(mulDiv(1, 100, 8), 13); // 12.5 rounds away from zero
     EXPECT_EQ(mulDiv(-1, 100, 8), -13);
     EXPECT_EQ(mulDiv(1, 100, 0), -1);
+    EXPECT_EQ(mulDiv(INT32_MAX, 100, 1), -1); // overflow
+    EXPECT_EQ(mulDiv(INT32_MIN, 100, 3), -1);
+    EXPECT_EQ(mulDiv(INT32_MAX, 2, 2), INT32_MAX);
 }
 
 TEST_F(LoaderTest, ProgressHandlerErrorWaitsForThePluginToReturn)
