@@ -103,14 +103,29 @@ BmpLayout readBmpLayout(ByteReader& reader)
     const InfoHeader h = readInfoHeader(reader);
     if (h.planes != 1)
         throw EInvalidGraphic();
-    // A negative height means top-down rows; INT32_MIN has no magnitude.
+    // The colour table is read into a block of at most 256 entries.
+    const std::uint32_t colors = colorTableEntries(h);
+    if (colors > kMaxColors)
+        throw EInvalidGraphic();
+
+    // Masks and colour table are read before the header's values are judged,
+    // so data that ends inside them is a read error whatever the header says.
+    ColorMasks masks = h.masks;
+    const bool masksFollow =
+        h.size == kInfoHeaderSize && (h.bitCount == 16 || h.bitCount == 32) && h.compression == 3;
+    if (masksFollow) {
+        const auto block = reader.take(12);
+        masks = {ByteReader::le32(block, 0), ByteReader::le32(block, 4), ByteReader::le32(block, 8)};
+    }
+    const std::size_t entrySize = h.size == kCoreHeaderSize ? 3 : 4;
+    const auto table = reader.take(colors * entrySize);
+
+    // What a bitmap can be made of: a negative height means top-down rows, and
+    // INT32_MIN has no magnitude.
     const std::int64_t rows = std::llabs(static_cast<std::int64_t>(h.height));
     if (h.width < 0 || h.width > Bitmap::kMaxSide || rows > Bitmap::kMaxSide)
         throw EInvalidGraphic();
     if (!Bitmap::isValidBitCount(h.bitCount) || !compressionFits(h))
-        throw EInvalidGraphic();
-    const std::uint32_t colors = colorTableEntries(h);
-    if (colors > kMaxColors)
         throw EInvalidGraphic();
 
     BmpLayout layout;
@@ -122,18 +137,9 @@ BmpLayout readBmpLayout(ByteReader& reader)
     // Run-length data is laid out from the bottom row up; there is no top-down form.
     if (layout.isRunLength() && layout.rowOrder == RowOrder::TopDown)
         throw EInvalidGraphic();
+    if (layout.compression == BmpCompression::BitFields)
+        layout.masks = masks;
 
-    if (layout.compression == BmpCompression::BitFields) {
-        if (h.size == kInfoHeaderSize) {
-            const auto masks = reader.take(12);
-            layout.masks = {ByteReader::le32(masks, 0), ByteReader::le32(masks, 4), ByteReader::le32(masks, 8)};
-        } else {
-            layout.masks = h.masks;
-        }
-    }
-
-    const std::size_t entrySize = h.size == kCoreHeaderSize ? 3 : 4;
-    const auto table = reader.take(colors * entrySize);
     layout.colorTable.resize(colors);
     for (std::uint32_t i = 0; i < colors; ++i) {
         const std::uint8_t* e = table.data() + i * entrySize;

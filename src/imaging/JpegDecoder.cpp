@@ -133,9 +133,12 @@ Bitmap TJPEGImage::decode() const
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.buffered_image = FALSE;
     // Four-component files have no 8-bit path in libjpeg's quantiser; they are
-    // converted to 24-bit BGR in every mode.
+    // converted to 24-bit BGR in every mode. The palette is made of one grey or
+    // three colour components: files of other component counts (no colour space
+    // libjpeg knows) take the BGR path, whose conversion libjpeg refuses.
     const bool cmyk = cinfo.out_color_space == JCS_CMYK;
-    const bool quantized = !cmyk && (eightBitMode_ || cinfo.out_color_space == JCS_GRAYSCALE);
+    const bool paletteable = cinfo.out_color_space == JCS_GRAYSCALE || cinfo.out_color_space == JCS_RGB;
+    const bool quantized = paletteable && (eightBitMode_ || cinfo.out_color_space == JCS_GRAYSCALE);
     if (quantized) {
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = kQuantizedColors;

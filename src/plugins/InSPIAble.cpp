@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,8 @@ int32_t mulDiv(int32_t a, int32_t b, int32_t c)
         return -1;
     const int64_t product = static_cast<int64_t>(a) * b;
     const int64_t magnitude = (std::llabs(product) + std::llabs(c) / 2) / std::llabs(c);
+    if (magnitude > std::numeric_limits<int32_t>::max())
+        return -1; // the result does not fit, as in Windows
     const bool negative = (product < 0) != (c < 0);
     return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
@@ -212,8 +215,13 @@ bool TInSPIAble::TryData(TInSPI& spi, const uint8_t* address, std::size_t size)
     progressError_ = nullptr;
     const int32_t result = spi.GetPicture(buffer, length, SPI_INPUT_MEMORY, &infoHandle, &bitsHandle,
                                           &SPIProgress, reinterpret_cast<intptr_t>(this));
-    if (result != 0)
+    if (result != 0) {
+        // The handler's error ends the load whatever the plug-in answered; on
+        // failure the plug-in has freed its handles itself.
+        if (progressError_)
+            std::rethrow_exception(std::exchange(progressError_, nullptr));
         return false;
+    }
     ReceivedHandles handles(infoHandle, bitsHandle);
     if (progressError_)
         std::rethrow_exception(std::exchange(progressError_, nullptr));

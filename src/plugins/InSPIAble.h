@@ -72,7 +72,8 @@ private:
 // The progress callback handed to GetPicture; lData is the loader. Returns 0.
 int32_t SPIProgress(int32_t nNum, int32_t nDenom, intptr_t lData);
 
-// Windows' MulDiv: a × b ÷ c rounded half away from zero; -1 when c is 0.
+// Windows' MulDiv: a × b ÷ c rounded half away from zero; -1 when c is 0 or
+// the result does not fit 32 bits.
 int32_t mulDiv(int32_t a, int32_t b, int32_t c);
 
 } // namespace tavo

@@ -38,15 +38,23 @@ TSPI::TSPI(const std::string& path)
     getPluginInfo_ = reinterpret_cast<decltype(getPluginInfo_)>(bind("GetPluginInfo"));
     if (getPluginInfo_ == nullptr)
         throw ESPIInvalidSPI(fileName_);
-    readInfo(0, &apiVersion_);
-    readInfo(1, &pluginName_);
-    for (int32_t n = 2; n < 2 + 2 * kMaxFilterPairs; n += 2) {
-        std::string pattern;
-        std::string name;
-        if (!readInfo(n, &pattern) || !readInfo(n + 1, &name))
-            break;
-        filters_.push_back(std::move(pattern));
-        filterNames_.push_back(std::move(name));
+    try {
+        readInfo(0, &apiVersion_);
+        readInfo(1, &pluginName_);
+        for (int32_t n = 2; n < 2 + 2 * kMaxFilterPairs; n += 2) {
+            std::string pattern;
+            std::string name;
+            if (!readInfo(n, &pattern) || !readInfo(n + 1, &name))
+                break;
+            filters_.push_back(std::move(pattern));
+            filterNames_.push_back(std::move(name));
+        }
+    } catch (...) {
+        // The destructor does not run for a half-built object: a library that
+        // faulted here stays mapped as it does when a built object goes.
+        if (faulted())
+            handle_->keepLoaded();
+        throw;
     }
 }
 

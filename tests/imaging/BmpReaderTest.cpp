@@ -117,6 +117,8 @@ TEST(BmpReader, RefusesWhatItCannotReadWithTheInvalidBitmapMessage)
         BmpFile f = rgb24(2, 2);
         f.compression = compression;
         f.bitCount = bits;
+        f.colorsUsed = 1; // a whole colour table: the check itself is what fails
+        f.colors = testColors(1);
         EXPECT_EQ(invalid(f.bytes()), kInvalid) << "compression " << compression << " at " << bits;
     }
     BmpFile bigTable = rgb24(2, 2);
@@ -136,6 +138,8 @@ TEST(BmpReader, RefusesWhatItCannotReadWithTheInvalidBitmapMessage)
     BmpFile topDownRle = rgb24(2, -2);
     topDownRle.bitCount = 8;
     topDownRle.compression = 1;
+    topDownRle.colorsUsed = 1;
+    topDownRle.colors = testColors(1);
     EXPECT_EQ(invalid(topDownRle.bytes()), kInvalid);
 }
 
@@ -158,8 +162,9 @@ TEST(BmpReader, RefusesPixelBuffersBeyondTheLimitBeforeAllocating)
 TEST(BmpReader, ChecksInTheFixedOrder)
 {
     // Not "BM" wins over a truncated header; a bad planes field is only seen
-    // once the whole header is there; the bit count is checked before the
-    // colour table is read.
+    // once the whole header is there; the bit count, the sides and the
+    // compression are judged only once the masks and colour table are read,
+    // so data ending inside those is a read error whatever the header says.
     Bytes file = rgb24(2, 2).bytes();
     file[0] = 'X';
     file.resize(20);
@@ -174,9 +179,32 @@ TEST(BmpReader, ChecksInTheFixedOrder)
     BmpFile badBits = rgb24(2, 2);
     badBits.bitCount = 7;
     badBits.colorsUsed = 200;
+    badBits.colors = testColors(200);
+    EXPECT_EQ(invalid(badBits.bytes()), kInvalid);
     cut = badBits.bytes();
+    cut.resize(54 + 4 * 199);
+    EXPECT_EQ(readError(cut), kReadError);
+
+    BmpFile badSide = rgb24(2, 2);
+    badSide.width = -2;
+    badSide.colorsUsed = 3;
+    badSide.colors = testColors(3);
+    cut = badSide.bytes();
+    cut.resize(54 + 4);
+    EXPECT_EQ(readError(cut), kReadError);
+
+    BmpFile badFields = rgb24(2, 2);
+    badFields.bitCount = 16;
+    badFields.compression = 4; // not bit fields: no masks follow, the table is empty
+    cut = badFields.bytes();
     cut.resize(54);
     EXPECT_EQ(invalid(cut), kInvalid);
+    badFields.compression = 3;
+    badFields.width = Bitmap::kMaxSide + 1;
+    badFields.masks = ColorMasks{0xF800, 0x07E0, 0x001F};
+    cut = badFields.bytes();
+    cut.resize(54 + 8);
+    EXPECT_EQ(readError(cut), kReadError);
 }
 
 TEST(BmpReader, DataEndingInsideHeadersMasksOrColourTableIsAReadError)

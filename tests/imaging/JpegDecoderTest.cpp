@@ -216,5 +216,38 @@ TEST(JpegDecoder, FileWithoutPixelDataDecodesToItsEnd)
     EXPECT_EQ(bitmap.height(), 480);
 }
 
+// An 8 × 8 baseline file of two components (no colour space libjpeg knows),
+// with zero scan data.
+std::vector<std::uint8_t> twoComponentJpeg()
+{
+    std::vector<std::uint8_t> bytes{0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00};
+    bytes.insert(bytes.end(), 64, 0x01);
+    const std::vector<std::uint8_t> rest{
+        0xFF, 0xC0, 0x00, 0x0E, 0x08, 0x00, 0x08, 0x00, 0x08, 0x02, 0x01, 0x11, 0x00, 0x02, 0x11, 0x00,
+        0xFF, 0xC4, 0x00, 0x14, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,
+        0xFF, 0xC4, 0x00, 0x14, 0x10, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,
+        0xFF, 0xDA, 0x00, 0x0A, 0x02, 0x01, 0x00, 0x02, 0x00, 0x00, 0x3F, 0x00,
+        0x00, 0x00, 0xFF, 0xD9};
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
+    return bytes;
+}
+
+TEST(JpegDecoder, ComponentsWithoutAColourSpaceFailWithTheConversionErrorInBothModes)
+{
+    const std::vector<std::uint8_t> bytes = twoComponentJpeg();
+    for (const int screen : {24, 8}) {
+        ScreenDepth depth(screen);
+        TJPEGImage image;
+        image.loadFromMemory(bytes.data(), bytes.size());
+        EXPECT_EQ(image.width(), 8);
+        try {
+            image.bitmap();
+            FAIL() << "a two-component file decoded at screen depth " << screen;
+        } catch (const EJPEG& error) {
+            EXPECT_EQ(error.code(), JERR_CONVERSION_NOTIMPL) << "screen depth " << screen;
+        }
+    }
+}
+
 } // namespace
 } // namespace tavo

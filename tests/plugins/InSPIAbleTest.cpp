@@ -255,6 +255,9 @@ TEST_F(LoaderTest, ProgressStages)
     EXPECT_EQ(mulDiv(1, 100, 8), 13); // 12.5 rounds away from zero
     EXPECT_EQ(mulDiv(-1, 100, 8), -13);
     EXPECT_EQ(mulDiv(1, 100, 0), -1);
+    EXPECT_EQ(mulDiv(INT32_MAX, 100, 1), -1); // overflow
+    EXPECT_EQ(mulDiv(INT32_MIN, 100, 3), -1);
+    EXPECT_EQ(mulDiv(INT32_MAX, 2, 2), INT32_MAX);
 }
 
 TEST_F(LoaderTest, ProgressHandlerErrorWaitsForThePluginToReturn)
@@ -266,6 +269,14 @@ TEST_F(LoaderTest, ProgressHandlerErrorWaitsForThePluginToReturn)
     EXPECT_THROW(load(makeTestPicture(picture), "a.tpc"), EOutOfMemory);
     EXPECT_EQ(pluginState(spis[0]).progressResults[2], 0);
     EXPECT_EQ(platform::liveLocalHandleCount(), baseline);
+    // Also when the plug-in then fails: the error is not lost, and no further
+    // plug-in or the native reader is tried.
+    TInSPI& later = add("p3");
+    picture.flags = TPIC_PROGRESS | TPIC_FAIL_PICTURE;
+    calls.clear();
+    EXPECT_THROW(load(makeTestPicture(picture), "a.tpc"), EOutOfMemory);
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(pluginState(later).isSupportedCalls, 0);
 }
 
 TEST(InSPIAble, WithoutRegistryOnlyTheNativeReaderIsTried)

@@ -163,3 +163,15 @@ TEST(SPI, FaultInGetPluginInfoPropagatesOutOfCreateSPI)
                   pluginPath("faultinfo") + ":Susie PluginのGetPluginInfoで異常が発生しました（メモリ保護違反）");
     }
 }
+
+TEST(SPI, LibraryThatFaultedWhileBeingCreatedStaysLoaded)
+{
+    // A copy of its own: nothing else in this run has loaded it.
+    TempFolder folder;
+    const std::string path = folder.addPlugin("faultinfo", "faulted.spi");
+    EXPECT_THROW(CreateSPI(path), ESPIFault);
+    void* stillThere = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(stillThere, nullptr);
+    if (stillThere != nullptr)
+        dlclose(stillThere);
+}

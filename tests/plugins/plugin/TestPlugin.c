@@ -201,13 +201,13 @@ SPI_EXPORT int32_t GetPicture(const char *buf, intptr_t len, uint32_t flag, HLOC
         return SPI_NOT_SUPPORT;
     const uint32_t flags = u32(data + TPIC_FLAGS);
     fault(flags);
-    if (flags & TPIC_FAIL_PICTURE)
-        return SPI_OUT_OF_ORDER;
     if ((flags & TPIC_PROGRESS) && progress != NULL) {
         testState.progressResults[0] = progress(0, 3, lData);
         testState.progressResults[1] = progress(1, 3, lData);
         testState.progressResults[2] = progress(3, 3, lData);
     }
+    if (flags & TPIC_FAIL_PICTURE)
+        return SPI_OUT_OF_ORDER;
     const int32_t width = (int32_t)u32(data + TPIC_WIDTH);
     const int32_t height = (int32_t)u32(data + TPIC_HEIGHT);
     const uint16_t bitCount = (uint16_t)(data[TPIC_BITCOUNT] | data[TPIC_BITCOUNT + 1] << 8);
