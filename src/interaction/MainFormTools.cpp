@@ -35,12 +35,16 @@ void TfrmTavo2MainForm::UpdateToolIcons()
     }
 }
 
-void TfrmTavo2MainForm::spbConfigClick()
+void TfrmTavo2MainForm::createOptionDialog()
 {
-    // Made at the first opening rather than at start, so that start-up does
-    // nothing it need not before the first paint; it lives to the end.
     if (!dlgOption)
         dlgOption = new TdlgOption(this);
+}
+
+void TfrmTavo2MainForm::spbConfigClick()
+{
+    if (!dlgOption)
+        createOptionDialog();
     OptionValues values;
     values.intMoveRatio = intMoveRatio;
     values.intFLBoxShowX = intFLBoxShowX;

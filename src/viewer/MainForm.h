@@ -132,11 +132,12 @@ public:
     void UpdateToolIcons();
     void spbConfigClick();
 
-    // The mouse and keyboard handlers, and the options dialog, made at its
-    // first opening and kept to the end.
+    // The mouse and keyboard handlers, and the options dialog, made once at
+    // start (just after the first paint) and kept to the end.
     MainFormMouse* mouseHandlers = nullptr;
     MainFormKeys* keyHandlers = nullptr;
     TdlgOption* dlgOption = nullptr;
+    void createOptionDialog();
 
     void pnlSpilitClick();
     // Navigation through the file list.

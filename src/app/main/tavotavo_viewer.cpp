@@ -11,6 +11,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <iostream>
 #include <memory>
@@ -34,6 +35,9 @@ int main(int argc, char** argv)
         tavo::setJpegScreenDepth(screen->depth());
     tavo::TfrmTavo2MainForm form;
     form.show();
+    // The hidden options dialog is the program's second window; made once the
+    // event loop runs, so that the first paint does not wait for it.
+    QTimer::singleShot(0, &form, [&form] { form.createOptionDialog(); });
     // Served once the window is shown and its own argument loaded, so that a
     // file handed over meanwhile is the one left on screen.
     std::unique_ptr<tavo::HandOverReceiver> receiver;
