@@ -27,7 +27,7 @@ title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(U
 # Waits until the window's title matches the pattern; prints it.
 wait_title() {
   local pattern=$1 name=""
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
     name=$(title_of "$window")
     if [[ $name =~ $pattern ]]; then
       echo "$name"
@@ -40,7 +40,7 @@ wait_title() {
 }
 
 window=""
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   window=$(xdotool search --name '^TavoTavo \[a\.bmp' 2>/dev/null | head -n 1 || true)
   [ -n "$window" ] && break
   kill -0 $pid 2>/dev/null || { echo "the viewer ended early" >&2; exit 1; }
@@ -48,22 +48,26 @@ for _ in $(seq 1 100); do
 done
 [ -n "$window" ] || { echo "no viewer window" >&2; exit 1; }
 wait_title '^TavoTavo \[a\.bmp\(315 × 200\)\] - 拡大率 200%$'
-xdotool windowfocus --sync "$window"
+# Keys go through the X server to the focused window, as a user's do.
+press() {
+  xdotool windowfocus --sync "$window"
+  xdotool key "$@"
+}
 
-xdotool key --window "$window" F4
+press F4
 wait_title '^TavoTavo \[a\.bmp\(315 × 200\)\] - 拡大率 100%$'
-xdotool key --window "$window" F3
+press F3
 whole=$(wait_title '^TavoTavo \[a\.bmp\(315 × 200\)\] - 拡大率 [0-9]+%$')
 [ "$whole" != 'TavoTavo [a.bmp(315 × 200)] - 拡大率 100%' ] || { echo "F3 did not fit the picture" >&2; exit 1; }
 # SPACE goes to the next .bmp of the folder and fits it whole, as F3 left the mode.
-xdotool key --window "$window" space
+press space
 wait_title '^TavoTavo \[b\.bmp\(630 × 100\)\] - 拡大率 100%$'
 # At the last line SPACE does nothing; BACKSPACE goes back.
-xdotool key --window "$window" space BackSpace
+press space BackSpace
 wait_title '^TavoTavo \[a\.bmp\(315 × 200\)\]'
 
-xdotool key --window "$window" Escape
-for _ in $(seq 1 100); do
+press Escape
+for _ in $(seq 1 300); do
   kill -0 $pid 2>/dev/null || break
   sleep 0.05
 done
