@@ -48,14 +48,14 @@ protected:
 PngSpec palettePicture()
 {
     // 3 x 2, indices 0 1 2 / 2 1 0 of red, green and half-transparent blue.
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.colorType = 3;
-    spec.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255};
-    spec.paletteAlpha = {255, 255, 128};
-    spec.pixels = {0, 1, 2, 2, 1, 0};
-    return spec;
+    PngSpec layout;
+    layout.width = 3;
+    layout.height = 2;
+    layout.colorType = 3;
+    layout.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+    layout.paletteAlpha = {255, 255, 128};
+    layout.pixels = {0, 1, 2, 2, 1, 0};
+    return layout;
 }
 
 TEST_F(HostPath, APngFileLoadsThroughThePluginAndTheBmpReader)

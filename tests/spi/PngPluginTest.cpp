@@ -32,10 +32,10 @@ protected:
 PngSpec rgbPicture()
 {
     // 2 x 2: red, green / blue, white.
-    PngSpec spec;
-    spec.width = spec.height = 2;
-    spec.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-    return spec;
+    PngSpec layout;
+    layout.width = layout.height = 2;
+    layout.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+    return layout;
 }
 
 TEST_F(PngPlugin, InfoTextsNameAnImportPluginForPng)
@@ -67,11 +67,11 @@ TEST_F(PngPlugin, IsSupportedLooksAtTheSignatureInTheBlock)
 
 TEST_F(PngPlugin, PictureInfoGivesSizeDepthAndDensity)
 {
-    PngSpec spec = rgbPicture();
-    spec.pixelsPerMeter = 3780; // 96 dpi
+    PngSpec layout = rgbPicture();
+    layout.pixelsPerMeter = 3780; // 96 dpi
     SPI_PICTINFO info;
     std::memset(&info, 0xAB, sizeof info);
-    ASSERT_EQ(png.pictureInfo(encodePng(spec), info), SPI_ALL_RIGHT);
+    ASSERT_EQ(png.pictureInfo(encodePng(layout), info), SPI_ALL_RIGHT);
     EXPECT_EQ(info.left, 0);
     EXPECT_EQ(info.top, 0);
     EXPECT_EQ(info.width, 2);
@@ -112,20 +112,20 @@ TEST_F(PngPlugin, TrueColourBecomesBottomUpBgr)
 TEST_F(PngPlugin, PalettesOfEveryDepthBecome8BitWithTheirColours)
 {
     for (int depth : {1, 2, 4, 8}) {
-        PngSpec spec;
-        spec.width = 9;
-        spec.colorType = 3;
-        spec.bitDepth = depth;
+        PngSpec layout;
+        layout.width = 9;
+        layout.colorType = 3;
+        layout.bitDepth = depth;
         const int entries = 1 << depth;
         for (int i = 0; i < entries; ++i)
-            spec.palette.insert(spec.palette.end(), {std::uint8_t(i), std::uint8_t(100), std::uint8_t(255 - i)});
+            layout.palette.insert(layout.palette.end(), {std::uint8_t(i), std::uint8_t(100), std::uint8_t(255 - i)});
         // Pixel x holds index x mod entries, packed from the high bit.
-        spec.pixels.assign((9 * depth + 7) / 8, 0);
+        layout.pixels.assign((9 * depth + 7) / 8, 0);
         for (int x = 0; x < 9; ++x) {
             const int bit = x * depth;
-            spec.pixels[bit / 8] |= std::uint8_t((x % entries) << (8 - depth - bit % 8));
+            layout.pixels[bit / 8] |= std::uint8_t((x % entries) << (8 - depth - bit % 8));
         }
-        const Dib dib = decode(png, encodePng(spec));
+        const Dib dib = decode(png, encodePng(layout));
         ASSERT_EQ(dib.result, SPI_ALL_RIGHT) << depth;
         ASSERT_EQ(dib.layoutError, "");
         EXPECT_EQ(dib.bitCount, 8);
@@ -230,14 +230,14 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
 
 PngSpec tallPicture(std::uint32_t height)
 {
-    PngSpec spec;
-    spec.width = 5;
-    spec.height = height;
-    spec.colorType = 0;
-    spec.pixels.assign(5 * height, 0);
-    for (std::size_t i = 0; i < spec.pixels.size(); ++i)
-        spec.pixels[i] = std::uint8_t(i * 7);
-    return spec;
+    PngSpec layout;
+    layout.width = 5;
+    layout.height = height;
+    layout.colorType = 0;
+    layout.pixels.assign(5 * height, 0);
+    for (std::size_t i = 0; i < layout.pixels.size(); ++i)
+        layout.pixels[i] = std::uint8_t(i * 7);
+    return layout;
 }
 
 TEST_F(PngPlugin, ProgressCountsFromZeroThroughTheRowsToTheTotal)

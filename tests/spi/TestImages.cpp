@@ -12,34 +12,34 @@
 
 namespace tavo::spitest {
 
-Bytes encodePng(const PngSpec& spec)
+Bytes encodePng(const PngSpec& layout)
 {
     spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr ihdr{spec.width, spec.height, std::uint8_t(spec.bitDepth), std::uint8_t(spec.colorType), 0, 0, 0};
+    spng_ihdr ihdr{layout.width, layout.height, std::uint8_t(layout.bitDepth), std::uint8_t(layout.colorType), 0, 0, 0};
     spng_set_ihdr(ctx, &ihdr);
-    if (!spec.palette.empty()) {
+    if (!layout.palette.empty()) {
         spng_plte plte{};
-        plte.n_entries = std::uint32_t(spec.palette.size() / 3);
+        plte.n_entries = std::uint32_t(layout.palette.size() / 3);
         for (std::uint32_t i = 0; i < plte.n_entries; ++i)
-            plte.entries[i] = {spec.palette[3 * i], spec.palette[3 * i + 1], spec.palette[3 * i + 2], 255};
+            plte.entries[i] = {layout.palette[3 * i], layout.palette[3 * i + 1], layout.palette[3 * i + 2], 255};
         spng_set_plte(ctx, &plte);
     }
-    if (spec.trns || !spec.paletteAlpha.empty()) {
+    if (layout.trns || !layout.paletteAlpha.empty()) {
         spng_trns trns{};
-        trns.gray = spec.trnsGrey;
-        trns.red = spec.trnsRed;
-        trns.green = spec.trnsGreen;
-        trns.blue = spec.trnsBlue;
-        trns.n_type3_entries = std::uint32_t(spec.paletteAlpha.size());
-        std::copy(spec.paletteAlpha.begin(), spec.paletteAlpha.end(), trns.type3_alpha);
+        trns.gray = layout.trnsGrey;
+        trns.red = layout.trnsRed;
+        trns.green = layout.trnsGreen;
+        trns.blue = layout.trnsBlue;
+        trns.n_type3_entries = std::uint32_t(layout.paletteAlpha.size());
+        std::copy(layout.paletteAlpha.begin(), layout.paletteAlpha.end(), trns.type3_alpha);
         spng_set_trns(ctx, &trns);
     }
-    if (spec.pixelsPerMeter != 0) {
-        spng_phys phys{spec.pixelsPerMeter, spec.pixelsPerMeter, 1};
+    if (layout.pixelsPerMeter != 0) {
+        spng_phys phys{layout.pixelsPerMeter, layout.pixelsPerMeter, 1};
         spng_set_phys(ctx, &phys);
     }
-    Bytes pixels = spec.pixels;
+    Bytes pixels = layout.pixels;
     int error = spng_encode_image(ctx, pixels.data(), pixels.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
     std::size_t length = 0;
     void* buffer = error ? nullptr : spng_get_png_buffer(ctx, &length, &error);

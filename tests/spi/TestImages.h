@@ -18,7 +18,7 @@ struct PngSpec {
     std::uint16_t trnsGrey = 0, trnsRed = 0, trnsGreen = 0, trnsBlue = 0;
     std::uint32_t pixelsPerMeter = 0;
 };
-Bytes encodePng(const PngSpec& spec);
+Bytes encodePng(const PngSpec& layout);
 
 // Rewrites the IHDR's width and height (and its checksum) of a PNG file.
 Bytes withIhdrSize(Bytes png, std::uint32_t width, std::uint32_t height);
