@@ -1,8 +1,7 @@
 // The JPEG import plug-in for the extensions the viewer does not decode itself.
 #include "JpegDecoder.h"
+#include "spi/common/EntryPoints.h"
 #include "spi/common/PluginSupport.h"
-
-#include <cstring>
 
 using namespace tavo::spi;
 
@@ -35,44 +34,13 @@ SPI_EXPORT int32_t IsSupported(const char*, const void* dw)
 
 SPI_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo)
 {
-    if (lpInfo == nullptr)
-        return SPI_OTHER_ERROR;
-    try {
-        PluginInput input;
-        if (int32_t result = input.open(buf, len, flag))
-            return result;
-        JpegPictureInfo info;
-        if (int32_t result = readJpegInfo(input.data(), input.size(), info))
-            return result;
-        std::memset(lpInfo, 0, sizeof *lpInfo);
-        lpInfo->width = info.width;
-        lpInfo->height = info.height;
-        lpInfo->x_density = info.xDensity;
-        lpInfo->y_density = info.yDensity;
-        lpInfo->colorDepth = info.bitCount;
-        return SPI_ALL_RIGHT;
-    } catch (...) {
-        return SPI_OTHER_ERROR;
-    }
+    return pictureInfoEntry(readJpegInfo, buf, len, flag, lpInfo);
 }
 
 SPI_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, HLOCAL* pHBInfo,
                               HLOCAL* pHBm, SPI_PROGRESS progress, intptr_t lData)
 {
-    if (pHBInfo == nullptr || pHBm == nullptr)
-        return SPI_OTHER_ERROR;
-    try {
-        PluginInput input;
-        if (int32_t result = input.open(buf, len, flag))
-            return result;
-        LocalDibAllocator blocks;
-        if (int32_t result = decodeJpeg(input.data(), input.size(), blocks, Progress{progress, lData}))
-            return result;
-        blocks.handOver(pHBInfo, pHBm);
-        return SPI_ALL_RIGHT;
-    } catch (...) {
-        return SPI_OTHER_ERROR;
-    }
+    return pictureEntry(decodeJpeg, buf, len, flag, pHBInfo, pHBm, progress, lData);
 }
 
 } // extern "C"
