@@ -102,34 +102,43 @@ int32_t SPIProgress(int32_t nNum, int32_t nDenom, intptr_t lData)
     return 0;
 }
 
+namespace {
+
+// The name of one named load, set for its duration and emptied afterwards,
+// whatever the outcome.
+class NamedLoad {
+public:
+    NamedLoad(std::string& curExt, std::string& curFileName, const std::string& fileName)
+        : curExt_(curExt), curFileName_(curFileName)
+    {
+        curExt_ = extensionPart(fileName);
+        curFileName_ = fileName;
+    }
+    ~NamedLoad()
+    {
+        curExt_.clear();
+        curFileName_.clear();
+    }
+    NamedLoad(const NamedLoad&) = delete;
+    NamedLoad& operator=(const NamedLoad&) = delete;
+
+private:
+    std::string& curExt_;
+    std::string& curFileName_;
+};
+
+} // namespace
+
 void TInSPIAble::LoadFromFile(const std::string& fileName)
 {
-    CurExt = extensionPart(fileName);
-    CurFileName = fileName;
-    try {
-        InheritedLoadFromFile(fileName);
-    } catch (...) {
-        CurExt.clear();
-        CurFileName.clear();
-        throw;
-    }
-    CurExt.clear();
-    CurFileName.clear();
+    const NamedLoad named(CurExt, CurFileName, fileName);
+    InheritedLoadFromFile(fileName);
 }
 
 void TInSPIAble::LoadFromNamedStream(std::span<const uint8_t> data, const std::string& fileName)
 {
-    CurExt = extensionPart(fileName);
-    CurFileName = fileName;
-    try {
-        LoadFromStream(data);
-    } catch (...) {
-        CurExt.clear();
-        CurFileName.clear();
-        throw;
-    }
-    CurExt.clear();
-    CurFileName.clear();
+    const NamedLoad named(CurExt, CurFileName, fileName);
+    LoadFromStream(data);
 }
 
 void TInSPIAble::LoadFromStream(std::span<const uint8_t> data)
