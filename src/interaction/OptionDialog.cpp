@@ -1,6 +1,7 @@
 #include "interaction/OptionDialog.h"
 
 #include "interaction/OptionDialogParts.h"
+#include "viewer/TavoApplication.h"
 #include "viewer/WorkAreaColor.h"
 
 #include <QCheckBox>
@@ -17,6 +18,8 @@
 #include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace tavo {
 
@@ -56,6 +59,9 @@ QPlainTextEdit* memo(QWidget* page, const char* name, int left, int top, int wid
     box->setReadOnly(true);
     box->setFrameShape(QFrame::NoFrame);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont font(QString::fromUtf8(kFixedFontFamily));
+    font.setPixelSize(kWindowFontPixelSize);
+    box->setFont(font);
     QPalette palette = box->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Button));
     box->setPalette(palette);
@@ -122,6 +128,9 @@ TdlgOption::TdlgOption(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setFixedSize(488, 373);
+    QFont font(QString::fromUtf8(kWindowFontFamily));
+    font.setPixelSize(kWindowFontPixelSize);
+    setFont(font);
     setModal(true);
 
     pgcConfig = place(new QTabWidget(this), 8, 4, 473, 305);
@@ -183,6 +192,8 @@ void TdlgOption::buildBasicPage()
     auto* shown = place(new QLabel(QStringLiteral("ToolBoxが表示される"), page), 252, 128, 109, 20);
     shown->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     shown->setObjectName("Label5");
+    // The stand-in font runs a little wider than the box was drawn for.
+    shown->resize(std::max(shown->width(), shown->sizeHint().width()), shown->height());
     place(new QLabel(QStringLiteral("ピクセル数"), page), 252, 152, 55, 21)->setObjectName("Label6");
     speFLBShowPixel = spin(page, "speFLBShowPixel", 10, 100, 10, 30, 380, 136);
 

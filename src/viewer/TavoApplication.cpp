@@ -12,6 +12,7 @@ TavoApplication::TavoApplication(int& argc, char** argv) : QApplication(argc, ar
     setApplicationName(QString::fromUtf8(kApplicationTitle));
     QFont::insertSubstitution(QString::fromUtf8(kWindowFontFamily),
                               QString::fromUtf8(kWindowFontSubstitute));
+    QFont::insertSubstitution(QString::fromUtf8(kFixedFontFamily), QString::fromUtf8(kFixedFontSubstitute));
 }
 
 bool TavoApplication::notify(QObject* receiver, QEvent* event)

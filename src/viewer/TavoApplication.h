@@ -10,6 +10,9 @@ namespace tavo {
 inline constexpr const char* kWindowFontFamily = "ＭＳ Ｐゴシック";
 inline constexpr const char* kWindowFontSubstitute = "IPAPGothic";
 inline constexpr int kWindowFontPixelSize = 12;
+// The fixed-pitch Gothic of the options dialog's text boxes, and its stand-in.
+inline constexpr const char* kFixedFontFamily = "ＭＳ ゴシック";
+inline constexpr const char* kFixedFontSubstitute = "IPAGothic";
 
 class TavoApplication : public QApplication {
     Q_OBJECT
