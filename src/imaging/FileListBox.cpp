@@ -263,7 +263,9 @@ void TFileListBox::PointAtPath(const std::string& text)
         return;
     const Split split = splitPath(text);
     changeFolder(split.folder);
-    if (FileListMask::hasWildcard(split.name)) {
+    // "*" and "?" are legal in names here: a file of that very name is a file,
+    // not a mask.
+    if (FileListMask::hasWildcard(split.name) && !platform::fileExists(joinPath(listFolder_, split.name))) {
         setMask(split.name);
         return;
     }

@@ -261,19 +261,20 @@ TEST_F(FileListBoxTest, NamesDifferingInCaseAreTwoFiles)
 
 TEST_F(FileListBoxTest, AnyNameIsListedAndItsPathOpens)
 {
-    const Lines names = {"my photo 1.jpg", "写真 2.jpg", "caf\xE9.jpg", "\xFF\xFE.jpg"};
+    const Lines names = {"my photo 1.jpg", "写真 2.jpg", "caf\xE9.jpg", "\xFF\xFE.jpg", "why?.jpg", "a*b.jpg"};
     for (const auto& name : names)
         touch(name);
     TFileListBox list;
     for (const auto& name : names) {
         load(list, name, "*.jpg");
         ASSERT_EQ(list.SelectedName(), name);
+        EXPECT_EQ(list.Mask(), "*.jpg");
         FILE* file = std::fopen(list.SelectedPath().c_str(), "rb");
         EXPECT_NE(file, nullptr) << list.SelectedPath();
         if (file != nullptr)
             std::fclose(file);
     }
-    EXPECT_EQ(list.count(), 4);
+    EXPECT_EQ(list.count(), 6);
 }
 
 TEST_F(FileListBoxTest, SelectedIndexRefusesWhatIsNotALine)
