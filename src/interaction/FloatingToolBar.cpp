@@ -8,10 +8,12 @@ void floatToolBar(QToolBar* toolBar)
 {
     if (toolBar->isFloating())
         return;
-    // The same window flags the toolbar takes when the user drags it off its
-    // dock; the main window's layout keeps it, so it can be docked again.
+    // The window flags of a toolbar the user has dropped off its dock; the
+    // main window's layout keeps it, so it can be docked again. No bypass of
+    // the window manager: that is only for the drag itself, and a window that
+    // keeps it stays above every program's windows and on every desktop.
     const QSize size = toolBar->sizeHint();
-    toolBar->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint);
+    toolBar->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     toolBar->resize(size);
 }
 

@@ -132,6 +132,8 @@ TEST_F(MouseTest, SidewaysDistanceRevealsTheToolBoxAtThePointer)
     EXPECT_EQ(form->intRightDrag, 0);
     EXPECT_TRUE(form->TLBToolBox->isVisible());
     EXPECT_TRUE(form->TLBToolBox->isFloating());
+    // A tool window of the viewer, managed like its other windows.
+    EXPECT_FALSE(form->TLBToolBox->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
     EXPECT_EQ(form->TLBToolBox->pos(), QPoint(535, 640));
 
     // Already visible and floating: only the top edge follows.
