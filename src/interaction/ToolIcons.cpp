@@ -34,6 +34,10 @@ QIcon toolIcon(const QString& toolPath)
             return iconByName(QString::fromStdString(entry->icon));
         return {};
     }
+    // A path that names no file has no icon, even where the theme has one of
+    // that name; a bare name is a program looked up in PATH.
+    if (toolPath.contains(u'/') && !info.exists())
+        return {};
     QIcon themed = QIcon::fromTheme(info.completeBaseName());
     if (!themed.isNull())
         return themed;

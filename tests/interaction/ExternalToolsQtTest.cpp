@@ -124,6 +124,33 @@ TEST_F(ExternalToolsTest, GlyphsFollowThePathsAfterTheDialog)
     EXPECT_TRUE(reports.texts.isEmpty());
 }
 
+TEST_F(ExternalToolsTest, AMissingToolHasABlankGlyphEvenWhenTheThemeKnowsItsName)
+{
+    const std::string themeFolder = root + "/icons/probe";
+    fs::create_directories(themeFolder + "/32x32/apps");
+    std::ofstream(themeFolder + "/index.theme")
+        << "[Icon Theme]\nName=probe\nDirectories=32x32/apps\n\n[32x32/apps]\nSize=32\nType=Fixed\n";
+    QImage red(32, 32, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(QString::fromStdString(themeFolder + "/32x32/apps/mytool.png")));
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    QIcon::setThemeSearchPaths({QString::fromStdString(root + "/icons")});
+    QIcon::setThemeName(QStringLiteral("probe"));
+
+    fs::copy_file(script, root + "/mytool");
+    form->strExTool1 = root + "/gone/mytool";
+    form->strExTool2 = root + "/mytool";
+    form->UpdateToolIcons();
+    const bool missingBlank = isBlank(form->spbExTool1->icon());
+    const bool presentBlank = isBlank(form->spbExTool2->icon());
+
+    QIcon::setThemeName(themeName);
+    QIcon::setThemeSearchPaths(searchPaths);
+    EXPECT_TRUE(missingBlank);
+    EXPECT_FALSE(presentBlank) << "an existing tool takes the theme's icon of its name";
+}
+
 TEST_F(ExternalToolsTest, CancelKeepsThePathsAndStillRebuildsTheGlyphs)
 {
     form->strExTool2 = script;
