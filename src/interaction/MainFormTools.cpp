@@ -52,15 +52,19 @@ void TfrmTavo2MainForm::spbConfigClick()
     values.blnUseClear = blnUseClear;
     values.strExTools = {QString::fromStdString(strExTool1), QString::fromStdString(strExTool2),
                          QString::fromStdString(strExTool3)};
+    const auto shownTools = values.strExTools;
     if (dlgOption->edit(values)) {
         intMoveRatio = values.intMoveRatio;
         intFLBoxShowX = values.intFLBoxShowX;
         setWorkAreaColor(pnlWkArea, values.workAreaColor);
         pnlWkArea->update();
         blnUseClear = values.blnUseClear;
-        strExTool1 = values.strExTools[0].toStdString();
-        strExTool2 = values.strExTools[1].toStdString();
-        strExTool3 = values.strExTools[2].toStdString();
+        // A text left as it was keeps its bytes: a path that is not UTF-8
+        // would not survive the trip through the edit box.
+        std::string* const tools[] = {&strExTool1, &strExTool2, &strExTool3};
+        for (std::size_t i = 0; i < 3; ++i)
+            if (values.strExTools[i] != shownTools[i])
+                *tools[i] = values.strExTools[i].toStdString();
     }
     UpdateToolIcons();
 }

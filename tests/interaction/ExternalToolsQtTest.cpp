@@ -151,6 +151,19 @@ TEST_F(ExternalToolsTest, AMissingToolHasABlankGlyphEvenWhenTheThemeKnowsItsName
     EXPECT_FALSE(presentBlank) << "an existing tool takes the theme's icon of its name";
 }
 
+TEST_F(ExternalToolsTest, OkKeepsAnUnchangedToolPathByteForByte)
+{
+    form->strExTool1 = root + "/caf\xE9 tool";
+    form->strExTool2 = "old";
+    QTimer::singleShot(0, form.get(), [this] {
+        form->dlgOption->edtExTools[1]->setText(QStringLiteral("/usr/bin/写真"));
+        form->dlgOption->OKBtn->click();
+    });
+    form->spbConfigClick();
+    EXPECT_EQ(form->strExTool1, root + "/caf\xE9 tool");
+    EXPECT_EQ(form->strExTool2, "/usr/bin/写真");
+}
+
 TEST_F(ExternalToolsTest, CancelKeepsThePathsAndStillRebuildsTheGlyphs)
 {
     form->strExTool2 = script;
