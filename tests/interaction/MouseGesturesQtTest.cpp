@@ -134,6 +134,7 @@ TEST_F(MouseTest, SidewaysDistanceRevealsTheToolBoxAtThePointer)
     EXPECT_TRUE(form->TLBToolBox->isFloating());
     // A tool window of the viewer, managed like its other windows.
     EXPECT_FALSE(form->TLBToolBox->windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_TRUE(form->TLBToolBox->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
     EXPECT_EQ(form->TLBToolBox->pos(), QPoint(535, 640));
 
     // Already visible and floating: only the top edge follows.
