@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +81,8 @@ TEST_F(ExternalToolsTest, TheToolGetsThePictureAsOneUnchangedArgument)
     form->strExTool2 = script;
     form->spbExTool2->click();
     EXPECT_EQ(recordedArguments(), "[" + picture + "]\n");
+    // The tool is not the viewer's child: nothing is left to reap, no zombie.
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
 
 TEST_F(ExternalToolsTest, BeforeAnyLoadTheArgumentIsEmptyAndAnEmptyPathDoesNothing)
