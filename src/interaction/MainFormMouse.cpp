@@ -158,7 +158,11 @@ void MainFormMouse::imgImgAreaDblClick()
     const ImageBounds start = form_.imageBounds();
     const PointI target = glideTarget(form_.frameGeometry().width(), form_.frameGeometry().height(),
                                       form_.intDownX, form_.intDownY);
-    for (const PointI& position : glidePositions({start.left, start.top}, target, form_.intMoveRatio)) {
+    // Each position is computed as it is reached: a hand-edited step count
+    // costs time, never memory.
+    const std::int32_t steps = glideSteps(form_.intMoveRatio);
+    for (std::int64_t i = 0; i <= steps; ++i) {
+        const PointI position = glidePosition({start.left, start.top}, target, steps, static_cast<std::int32_t>(i));
         ImageBounds bounds = form_.imageBounds();
         bounds.top = position.y;
         bounds.left = position.x;

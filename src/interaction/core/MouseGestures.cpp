@@ -71,20 +71,15 @@ ImageBounds centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHei
     return result;
 }
 
-std::vector<PointI> glidePositions(PointI start, PointI target, std::int32_t steps)
+std::int32_t glideSteps(std::int32_t steps) { return steps < 1 ? 1 : steps; }
+
+PointI glidePosition(PointI start, PointI target, std::int32_t steps, std::int32_t i)
 {
-    const std::int32_t n = steps < 1 ? 1 : steps;
-    std::vector<PointI> positions;
-    positions.reserve(static_cast<std::size_t>(n) + 1);
-    for (std::int32_t i = 0; i <= n; ++i) {
-        PointI p;
-        p.y = truncToPixels(std::trunc(static_cast<double>(target.y) / n * i)
-                            + std::trunc(static_cast<double>(start.y) / n * (n - i)));
-        p.x = truncToPixels(std::trunc(static_cast<double>(target.x) / n * i)
-                            + std::trunc(static_cast<double>(start.x) / n * (n - i)));
-        positions.push_back(p);
-    }
-    return positions;
+    const double n = glideSteps(steps);
+    PointI p;
+    p.y = truncToPixels(std::trunc(target.y / n * i) + std::trunc(start.y / n * (n - i)));
+    p.x = truncToPixels(std::trunc(target.x / n * i) + std::trunc(start.x / n * (n - i)));
+    return p;
 }
 
 PointI glideTarget(std::int32_t windowOuterWidth, std::int32_t windowOuterHeight, std::int32_t downX,

@@ -6,8 +6,6 @@
 
 #include "interaction/core/Geometry.h"
 
-#include <vector>
-
 namespace tavo {
 
 inline constexpr std::int32_t kZoomDragDeadZone = 5;
@@ -57,9 +55,10 @@ ImageBounds centredZoomBounds(std::int32_t pictureWidth, std::int32_t pictureHei
 // Picture size for a ratio, never below one pixel.
 std::int32_t scaledSide(std::int32_t side, double zoom);
 
-// Positions of the double-click glide: n + 1 (left, top) pairs from the start
-// to the target, with n = steps; fewer than 1 step counts as 1.
-std::vector<PointI> glidePositions(PointI start, PointI target, std::int32_t steps);
+// The double-click glide passes through n + 1 positions, i = 0 to n, from the
+// start to the target (x = left, y = top). Fewer than 1 step counts as 1.
+std::int32_t glideSteps(std::int32_t steps);
+PointI glidePosition(PointI start, PointI target, std::int32_t steps, std::int32_t i);
 
 // Target of the glide: the clicked point ends half the main window's outer
 // size from the work area's top-left corner.

@@ -86,19 +86,18 @@ TEST(KeyboardZoom, KeepsTheCentreTruncatingHalves)
 
 TEST(Glide, PassesThroughStepsPlusOnePositions)
 {
-    const auto one = glidePositions({10, 20}, {110, 220}, 1);
-    ASSERT_EQ(one.size(), 2u);
-    EXPECT_EQ(one[0], (PointI{10, 20}));
-    EXPECT_EQ(one[1], (PointI{110, 220}));
+    EXPECT_EQ(glidePosition({10, 20}, {110, 220}, 1, 0), (PointI{10, 20}));
+    EXPECT_EQ(glidePosition({10, 20}, {110, 220}, 1, 1), (PointI{110, 220}));
 
-    const auto ten = glidePositions({0, 0}, {-105, 33}, 10);
-    ASSERT_EQ(ten.size(), 11u);
-    EXPECT_EQ(ten[1], (PointI{-10, 3}));  // ⌊−105 ÷ 10 × 1⌋ = −10, ⌊33 ÷ 10⌋ = 3
-    EXPECT_EQ(ten[10], (PointI{-105, 33}));
+    EXPECT_EQ(glidePosition({0, 0}, {-105, 33}, 10, 1), (PointI{-10, 3})); // ⌊−105 ÷ 10 × 1⌋ = −10, ⌊33 ÷ 10⌋ = 3
+    EXPECT_EQ(glidePosition({0, 0}, {-105, 33}, 10, 10), (PointI{-105, 33}));
+    // Both halves are truncated on their own: 5 ÷ 2 and 7 ÷ 2 give 2 + 3.
+    EXPECT_EQ(glidePosition({7, 7}, {5, 5}, 2, 1), (PointI{5, 5}));
 
     // Fewer than one step counts as one.
-    EXPECT_EQ(glidePositions({1, 1}, {9, 9}, 0).size(), 2u);
-    EXPECT_EQ(glidePositions({1, 1}, {9, 9}, -3).back(), (PointI{9, 9}));
+    EXPECT_EQ(glideSteps(0), 1);
+    EXPECT_EQ(glideSteps(-3), 1);
+    EXPECT_EQ(glidePosition({1, 1}, {9, 9}, -3, 1), (PointI{9, 9}));
 }
 
 TEST(Glide, TargetIsHalfTheOuterWindowSize)
