@@ -36,16 +36,15 @@ platform::HandOverReply SendFileToWindow(platform::HandOverConnection& window, c
     return window.exchange(platform::encodeHandOverRequest(HandOverKind::kOpenFile, path), kHandOverReplyTimeout);
 }
 
-void handOver(platform::HandOverConnection& window, const std::vector<std::string>& arguments,
+platform::HandOverReply handOver(platform::HandOverConnection& window, const std::vector<std::string>& arguments,
               const std::string& currentFolder, std::ostream& errors)
 {
     const HandOverPlan plan = planHandOver(arguments, currentFolder);
     if (!plan.refusal.empty())
         errors << plan.refusal << '\n';
     if (plan.kind == HandOverKind::kOpenFile)
-        SendFileToWindow(window, plan.path);
-    else
-        window.exchange(platform::encodeHandOverRequest(HandOverKind::kComeForward), kHandOverReplyTimeout);
+        return SendFileToWindow(window, plan.path);
+    return window.exchange(platform::encodeHandOverRequest(HandOverKind::kComeForward), kHandOverReplyTimeout);
 }
 
 } // namespace tavo

@@ -29,8 +29,9 @@ HandOverPlan planHandOver(const std::vector<std::string>& arguments, const std::
 // Hands `path` to the viewer and waits until it has opened it.
 platform::HandOverReply SendFileToWindow(platform::HandOverConnection& window, const std::string& path);
 
-// Carries out the plan of `arguments` over `window`, writing any refusal to `errors`.
-void handOver(platform::HandOverConnection& window, const std::vector<std::string>& arguments,
+// Carries out the plan of `arguments` over `window`, writing any refusal to
+// `errors`; returns the viewer's answer.
+platform::HandOverReply handOver(platform::HandOverConnection& window, const std::vector<std::string>& arguments,
               const std::string& currentFolder, std::ostream& errors);
 
 } // namespace tavo

@@ -27,10 +27,13 @@ std::optional<ViewerInstance> startInstance(const std::string& folder, const std
         // when we started lets this copy take over instead of dropping its file.
         if (auto lock = platform::InstanceLock::tryAcquire(folder))
             return ViewerInstance{std::move(*lock), folder};
-        if (auto window = platform::HandOverConnection::connect(folder)) {
-            handOver(*window, arguments, currentFolder, errors);
+        std::optional<platform::HandOverReply> reply;
+        if (auto window = platform::HandOverConnection::connect(folder))
+            reply = handOver(*window, arguments, currentFolder, errors);
+        // A viewer that closed the connection unanswered was ending: ask again,
+        // so that this copy takes over rather than losing its file.
+        if (reply && *reply != platform::HandOverReply::kClosed)
             return std::nullopt;
-        }
         if (std::chrono::steady_clock::now() >= deadline)
             return std::nullopt; // a viewer holds the lock but never listened
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -64,7 +64,7 @@ HandOverReply HandOverConnection::exchange(const std::string& bytes, std::chrono
         if (written < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (written < 0)
-            return HandOverReply::kNoReply;
+            return HandOverReply::kClosed;
         sent += static_cast<std::size_t>(written);
     }
     for (;;) {
@@ -75,7 +75,7 @@ HandOverReply HandOverConnection::exchange(const std::string& bytes, std::chrono
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (got != 1)
-            return HandOverReply::kNoReply;
+            return HandOverReply::kClosed;
         return reply == kReplyHandled ? HandOverReply::kHandled : HandOverReply::kRefused;
     }
 }

@@ -13,7 +13,8 @@ namespace tavo::platform {
 enum class HandOverReply {
     kHandled, // the viewer ran the request, a load included
     kRefused, // the viewer judged the request malformed
-    kNoReply, // no answer in time, or the connection broke
+    kNoReply, // no answer in time
+    kClosed,  // the viewer closed the connection without answering: it was ending
 };
 
 class HandOverConnection {

@@ -38,4 +38,10 @@ bool pathExists(const std::string& path)
     return stat(path.c_str(), &info) == 0;
 }
 
+bool isSpecialFile(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
 } // namespace tavo::platform

@@ -17,4 +17,7 @@ bool isWritableFile(const std::string& path);
 // True when something exists at the path.
 bool pathExists(const std::string& path);
 
+// True for a FIFO, socket or device: opening or reading one may wait forever.
+bool isSpecialFile(const std::string& path);
+
 } // namespace tavo::platform

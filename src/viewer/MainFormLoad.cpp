@@ -2,6 +2,8 @@
 #include "viewer/MainForm.h"
 
 #include "app/PictureFile.h"
+#include "platform/Errors.h"
+#include "platform/UserFolders.h"
 
 #include <QToolButton>
 
@@ -13,6 +15,11 @@ void TfrmTavo2MainForm::LoadCurFile()
     // is nothing for RestoreSource to put back over the empty work area.
     imgImgArea->clearPicture();
     blnCleared = false;
+
+    // A FIFO or a device handed over, dropped or named on the command line
+    // would block the window in its open or read; it fails like a missing file.
+    if (platform::isSpecialFile(strCurFile))
+        throw EFOpenError(strCurFile);
 
     // The decoder's temporaries live and die inside the call; an error leaves
     // bmpSource, dblAspect, dblZoom, the bounds and the caption as they were.

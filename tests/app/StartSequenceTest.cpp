@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <poll.h>
 #include <sstream>
 #include <thread>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace tavo;
@@ -129,6 +132,35 @@ TEST(StartSequence, ASecondCopyGivesUpOrTakesOverWhenNoViewerListens)
     lock.reset();
     starter.join();
     ASSERT_TRUE(second);
+    EXPECT_TRUE(second->lock);
+}
+
+TEST(StartSequence, ASecondCopyTakesOverFromAViewerThatEndsWithoutAnswering)
+{
+    ScratchFolder folder;
+    auto lock = platform::InstanceLock::tryAcquire(folder.path());
+    ASSERT_TRUE(lock);
+    // A viewer that is closing: it still takes connections in, but never answers.
+    const std::string socketPath = folder.path() + "/TfrmTavo2MainForm";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+
+    std::optional<ViewerInstance> second;
+    std::ostringstream errors;
+    std::thread starter([&] { second = startInstance(folder.path(), {"/a.jpg"}, "/", errors, 3s); });
+    const int accepted = accept(listener, nullptr, nullptr);
+    ASSERT_GE(accepted, 0);
+    close(listener);
+    unlink(socketPath.c_str());
+    close(accepted);
+    std::this_thread::sleep_for(100ms);
+    lock.reset(); // the process has ended
+    starter.join();
+    ASSERT_TRUE(second) << "the file would be lost";
     EXPECT_TRUE(second->lock);
 }
 

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace tavo {
 namespace {
@@ -269,6 +270,19 @@ TEST_F(MainFormTest, FailedLoadBlanksThePictureAndKeepsTheRest)
     EXPECT_EQ(form->imageBounds(), bounds);
     EXPECT_TRUE(form->displayPicture().isEmpty());
     EXPECT_EQ(caption(), "TavoTavo [missing.bmp(0 × 0)] - 拡大率 50%");
+}
+
+TEST_F(MainFormTest, AFifoFailsAtOnceInsteadOfBlockingTheWindow)
+{
+    load(picture("first.bmp", 40, 30));
+    const QString before = caption();
+    // Nothing ever writes into it: opening it to read would wait forever.
+    const std::string fifo = dir.filePath("pipe.jpg").toStdString();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    form->strCurFile = fifo;
+    EXPECT_THROW(form->LoadCurFile(), EFOpenError);
+    EXPECT_TRUE(form->displayPicture().isEmpty());
+    EXPECT_EQ(caption(), before);
 }
 
 TEST_F(MainFormTest, FailedLoadAtShowIsReportedAndTheWindowStays)
