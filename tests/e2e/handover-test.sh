@@ -32,7 +32,7 @@ start_window_manager() {
   command -v openbox >/dev/null || { echo "openbox is not installed" >&2; exit 77; }
   openbox --sm-disable >/dev/null 2>&1 &
   pids+=($!)
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 200); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     sleep 0.05
   done
@@ -95,7 +95,7 @@ other_window_forward() {
   xmessage -title other -geometry 200x100+600+600 "other window" &
   pids+=($!)
   local other=""
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 200); do
     other=$(xdotool search --onlyvisible --name '^other$' 2>/dev/null | head -n 1 || true)
     [ -n "$other" ] && break
     sleep 0.05
@@ -126,7 +126,7 @@ no-argument | two-arguments)
   wait_title "$window" "first.bmp"
   other_window_forward
   if [ "$scenario" = no-argument ]; then second_copy "$work"; else second_copy "$work/b" second.bmp same.bmp; fi
-  for _ in $(seq 1 40); do
+  for _ in $(seq 1 200); do
     [ "$(xdotool getactivewindow)" = "$window" ] && break
     sleep 0.05
   done
@@ -148,7 +148,7 @@ minimised)
   xdotool windowminimize --sync "$window"
   [ "$(window_state "$window")" = Iconic ] || fail "the viewer did not minimise"
   second_copy "$work/b" second.bmp
-  for _ in $(seq 1 40); do
+  for _ in $(seq 1 200); do
     [ "$(window_state "$window")" = Normal ] && break
     sleep 0.05
   done
