@@ -1,5 +1,6 @@
 #include "viewer/PluginSearch.h"
 
+#include "plugins/SPIErrors.h"
 #include "plugins/SPIs.h"
 #include "viewer/ErrorReport.h"
 
@@ -26,8 +27,14 @@ protected:
             TSPIs* spis = &spis_;
             QTimer::singleShot(0, window_, [spis] {
                 guarded([spis] {
-                    if (!spis->isLoaded())
+                    if (!spis->isLoaded()) {
                         spis->Loaded();
+                        return;
+                    }
+                    // A load before the first paint ran the search: its report
+                    // of skipped libraries comes now, as the search's own would.
+                    if (const std::string fault = spis->takeSearchFault(); !fault.empty())
+                        throw ESPIFault(fault);
                 });
             });
             deleteLater();
