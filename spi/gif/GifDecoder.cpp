@@ -118,12 +118,12 @@ std::int32_t Reader::open(Plan& plan)
     plan.frameWidth = std::uint32_t(frame.Width);
     plan.frameHeight = std::uint32_t(frame.Height);
     plan.interlaced = frame.Interlace;
-    // A frame reaching beyond the screen grows the screen, so nothing of it
-    // is lost; a screen of zero size is the frame's.
-    const std::uint32_t width = std::max(std::uint32_t(std::max(gif_->SWidth, 0)), plan.frameLeft + plan.frameWidth);
-    const std::uint32_t height = std::max(std::uint32_t(std::max(gif_->SHeight, 0)), plan.frameTop + plan.frameHeight);
-    plan.covers = plan.frameLeft == 0 && plan.frameTop == 0 && plan.frameWidth == width
-        && plan.frameHeight == height;
+    // The picture is the logical screen; what of the frame lies beyond it
+    // is not shown, as in every viewer and browser.
+    const std::uint32_t width = std::uint32_t(std::max(gif_->SWidth, 0));
+    const std::uint32_t height = std::uint32_t(std::max(gif_->SHeight, 0));
+    plan.covers = plan.frameLeft == 0 && plan.frameTop == 0 && plan.frameWidth >= width
+        && plan.frameHeight >= height;
 
     // Without any colour table a decoder uses one of its own, black and white first.
     int entries = 2;
@@ -190,13 +190,18 @@ std::int32_t Reader::decode(const Plan& plan, DibAllocator& out, const Progress&
         for (std::uint32_t fy = start; fy < plan.frameHeight; fy += step) {
             if (DGifGetLine(gif_, line.get(), int(plan.frameWidth)) == GIF_ERROR)
                 return fromGif(gif_->Error);
-            std::uint8_t* row = rowAt(plan.frameTop + fy);
-            if (indexed) {
-                std::memcpy(row + plan.frameLeft, line.get(), plan.frameWidth);
-            } else {
-                row += 3 * std::size_t(plan.frameLeft);
-                for (std::uint32_t x = 0; x < plan.frameWidth; ++x, row += 3)
-                    std::memcpy(row, plan.table[line[x]], 3);
+            const std::uint32_t y = plan.frameTop + fy;
+            const std::uint32_t shown = plan.frameLeft < std::uint32_t(layout.width)
+                ? std::min(plan.frameWidth, std::uint32_t(layout.width) - plan.frameLeft) : 0;
+            if (y < std::uint32_t(height) && shown > 0) {
+                std::uint8_t* row = rowAt(y);
+                if (indexed) {
+                    std::memcpy(row + plan.frameLeft, line.get(), shown);
+                } else {
+                    row += 3 * std::size_t(plan.frameLeft);
+                    for (std::uint32_t x = 0; x < shown; ++x, row += 3)
+                        std::memcpy(row, plan.table[line[x]], 3);
+                }
             }
             const auto count = std::int32_t(std::uint64_t(++done) * std::uint64_t(height) / (plan.frameHeight + 1));
             if (count > reported && progress.report(reported = count, height))

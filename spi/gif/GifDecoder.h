@@ -25,8 +25,7 @@ struct GifPictureInfo {
 // interface error code.
 std::int32_t readGifInfo(const std::uint8_t* data, std::size_t size, GifPictureInfo& info);
 
-// Decodes the first frame onto the logical screen (grown to hold the frame
-// when it reaches beyond). The screen outside the frame and transparent
+// Decodes the first frame onto the logical screen, clipped to it. The screen outside the frame and transparent
 // pixels show kBackground. 8-bit rows with a 256-entry colour table whenever
 // a table entry is free for the background, else 24-bit BGR; rows bottom-up.
 std::int32_t decodeGif(const std::uint8_t* data, std::size_t size, DibAllocator& out,
