@@ -149,11 +149,13 @@ std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPB
         if (WebPIDecGetRGB(decoder.get(), &lastY, nullptr, nullptr, nullptr) == nullptr)
             lastY = 0;
         lastY = std::clamp(lastY, finished, height);
+        if (lastY == finished)
+            continue;
         if (alpha)
             for (int y = finished; y < lastY; ++y)
                 composeRow(bgra.get() + std::size_t(y) * width * 4, bits + std::size_t(height - 1 - y) * layout.stride, width);
         finished = lastY;
-        if (status == VP8_STATUS_SUSPENDED && finished < height && progress.report(finished, height))
+        if (finished < height && progress.report(finished, height))
             return SPI_ABORT;
     }
     // All data given and still waiting for more: the file is cut short.
