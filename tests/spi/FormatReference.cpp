@@ -1,6 +1,7 @@
 #include "FormatReference.h"
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -51,6 +52,38 @@ long mismatches(const Dib& dib, const std::string& rgba, int tolerance, int* wor
     if (worst != nullptr)
         *worst = largest;
     return count;
+}
+
+// tiff2rgba's picture of a file: its premultiplied RGBA rows, already composed
+// over the background and handed on as opaque RGBA.
+std::optional<std::string> tiff2rgbaPixels(const fs::path& file, const fs::path& scratch)
+{
+    if (!run("tiff2rgba -c none " + shellQuoted(file) + " " + shellQuoted(scratch)))
+        return std::nullopt;
+    TIFF* in = TIFFOpen(scratch.c_str(), "r");
+    if (in == nullptr)
+        return std::nullopt;
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t samples = 0;
+    TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(in, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(in, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    std::string out;
+    std::vector<std::uint8_t> row(std::size_t(TIFFScanlineSize(in)));
+    for (std::uint32_t y = 0; samples == 4 && y < height; ++y) {
+        if (TIFFReadScanline(in, row.data(), y, 0) < 0)
+            break;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint8_t* p = row.data() + 4 * x;
+            for (int c = 0; c < 3; ++c)
+                out += char(std::min(255, p[c] + (240 * (255 - p[3]) + 127) / 255));
+            out += char(255);
+        }
+    }
+    TIFFClose(in);
+    if (out.size() != std::size_t(width) * height * 4)
+        return std::nullopt;
+    return out;
 }
 
 } // namespace tavo::spitest

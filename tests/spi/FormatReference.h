@@ -25,4 +25,9 @@ std::string missingTool(std::initializer_list<const char*> programs);
 // plug-ins' background; -1 when the sizes differ. worst gets the largest difference.
 long mismatches(const Dib& dib, const std::string& rgba, int tolerance, int* worst = nullptr);
 
+// tiff2rgba's picture of a file (libtiff's own decoder to RGBA), its
+// premultiplied rows composed over the background and handed on as opaque
+// RGBA; scratch is the file tiff2rgba writes.
+std::optional<std::string> tiff2rgbaPixels(const fs::path& file, const fs::path& scratch);
+
 } // namespace tavo::spitest
