@@ -159,5 +159,31 @@ TEST_F(FormatCorpus, WebpAndTiffFilesOfTheGoImageLibrary)
                 decoded - webpFiles);
 }
 
+// libtiff's own test pictures: what tiff2rgba reads, the plug-in reads alike;
+// what it refuses (floating-point samples, directory loops), the plug-in refuses.
+TEST_F(FormatCorpus, TiffTestPicturesOfLibtiff)
+{
+    if (const std::string tool = missingTool({"tiff2rgba"}); !tool.empty())
+        GTEST_SKIP() << tool << " is not installed (package libtiff-tools)";
+    const auto root = fetch("source tiff");
+    if (!root || !fs::is_directory(*root / "test/images"))
+        GTEST_SKIP() << "libtiff's test pictures not available: tests/corpora/fetch.sh source tiff failed";
+    PluginModule tiff("iftiff.spi");
+    ASSERT_TRUE(tiff.loaded());
+    const fs::path work = freshFolder("tiff-corpus");
+    std::vector<fs::path> files = filesIn(*root / "test/images", ".tiff");
+    for (const auto& file : filesIn(*root / "test/images", ".tif"))
+        files.push_back(file);
+    for (const auto& file : files) {
+        if (const auto rgba = tiff2rgbaPixels(file, work / "reference.tif"))
+            expectDecodesAs(tiff, file, rgba);
+        else
+            expectRefused(tiff, file);
+    }
+    fs::remove_all(work);
+    EXPECT_GE(decoded, 20);
+    std::printf("libtiff's test pictures: %d decoded as tiff2rgba reads them, %d refused alike\n", decoded, refused);
+}
+
 } // namespace
 } // namespace tavo::spitest
