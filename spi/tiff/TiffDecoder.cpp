@@ -1,5 +1,7 @@
 #include "TiffDecoder.h"
 
+#include "imaging/SrgbTransform.h"
+
 #include <tiffio.h>
 
 #include <algorithm>
@@ -240,6 +242,13 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         for (std::int32_t y = 0; y < layout.height; ++y)
             std::memset(bits + std::size_t(y) * layout.stride + used, 0, layout.stride - used);
 
+    // An embedded RGB profile converts each band to sRGB while it is in cache.
+    std::uint32_t iccSize = 0;
+    const void* icc = nullptr;
+    if (!TIFFGetField(tiff_, TIFFTAG_ICCPROFILE, &iccSize, &icc))
+        iccSize = 0, icc = nullptr;
+    const SrgbTransform toSrgb(icc, iccSize, PixelOrder::Rgba);
+
     if (progress.report(0, std::int32_t(height_)))
         return SPI_ABORT;
     for (std::uint32_t row = 0; row < height_; row += band) {
@@ -248,6 +257,7 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         image_.col_offset = 0;
         if (!TIFFRGBAImageGet(&image_, raster.get(), width_, rows))
             return SPI_OUT_OF_ORDER;
+        toSrgb.apply(reinterpret_cast<std::uint8_t*>(raster.get()), std::size_t(rows) * width_);
         putBand(raster.get(), row, rows, bits);
         if (row + rows < height_ && progress.report(std::int32_t(row + rows), std::int32_t(height_)))
             return SPI_ABORT;

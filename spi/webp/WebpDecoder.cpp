@@ -1,5 +1,7 @@
 #include "WebpDecoder.h"
 
+#include "imaging/SrgbTransform.h"
+
 #include <webp/decode.h>
 #include <webp/demux.h>
 
@@ -42,6 +44,23 @@ void composeRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t width)
             dst[2] = compose8(src[2], a, kBackground.red);
         }
     }
+}
+
+// The embedded ICC profile (the ICCP chunk of an extended file), or none. The
+// bytes stay in the caller's data.
+WebPData iccProfile(const std::uint8_t* data, std::size_t size)
+{
+    WebPData profile{nullptr, 0};
+    const WebPData input{data, size};
+    std::unique_ptr<WebPDemuxer, void (*)(WebPDemuxer*)> demux(WebPDemux(&input), WebPDemuxDelete);
+    if (!demux || !(WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG))
+        return profile;
+    WebPChunkIterator chunk;
+    if (WebPDemuxGetChunk(demux.get(), "ICCP", 1, &chunk)) {
+        profile = chunk.chunk;
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    return profile;
 }
 
 std::uint8_t* prepare(const DibLayout& layout, DibAllocator& out)
@@ -89,8 +108,13 @@ std::int32_t decodeAnimation(const std::uint8_t* data, std::size_t size, DibAllo
     if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp) || canvas == nullptr)
         return SPI_OUT_OF_ORDER;
     const std::size_t width = std::size_t(layout.width);
-    for (std::int32_t y = 0; y < layout.height; ++y)
-        composeRow(canvas + std::size_t(y) * width * 4, bits + std::size_t(layout.height - 1 - y) * layout.stride, width);
+    const WebPData icc = iccProfile(data, size);
+    const SrgbTransform toSrgb(icc.bytes, icc.size, PixelOrder::Bgra);
+    for (std::int32_t y = 0; y < layout.height; ++y) {
+        std::uint8_t* row = canvas + std::size_t(y) * width * 4;
+        toSrgb.apply(row, width);
+        composeRow(row, bits + std::size_t(layout.height - 1 - y) * layout.stride, width);
+    }
     if (progress.report(layout.height, layout.height))
         return SPI_ABORT;
     return SPI_ALL_RIGHT;
@@ -134,6 +158,9 @@ std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPB
         config.output.u.RGBA.stride = int(layout.stride);
         config.output.u.RGBA.size = layout.imageBytes;
     }
+    // Rows are converted to sRGB as they are finished, while in cache.
+    const WebPData icc = iccProfile(data, size);
+    const SrgbTransform toSrgb(icc.bytes, icc.size, alpha ? PixelOrder::Bgra : PixelOrder::Bgr);
     std::unique_ptr<WebPIDecoder, void (*)(WebPIDecoder*)> decoder(WebPIDecode(nullptr, 0, &config), WebPIDelete);
     if (!decoder)
         return SPI_NO_MEMORY;
@@ -151,9 +178,16 @@ std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPB
         lastY = std::clamp(lastY, finished, height);
         if (lastY == finished)
             continue;
-        if (alpha)
-            for (int y = finished; y < lastY; ++y)
-                composeRow(bgra.get() + std::size_t(y) * width * 4, bits + std::size_t(height - 1 - y) * layout.stride, width);
+        for (int y = finished; y < lastY; ++y) {
+            std::uint8_t* row = bits + std::size_t(height - 1 - y) * layout.stride;
+            if (alpha) {
+                std::uint8_t* source = bgra.get() + std::size_t(y) * width * 4;
+                toSrgb.apply(source, width);
+                composeRow(source, row, width);
+            } else {
+                toSrgb.apply(row, width);
+            }
+        }
         finished = lastY;
         if (finished < height && progress.report(finished, height))
             return SPI_ABORT;
