@@ -1,5 +1,6 @@
 // The GIF plug-in's decoder on arbitrary bytes: it must return a code, never
 // fault, and on success deliver blocks that agree with the header it wrote.
+// Bounded run: build-fuzz/fuzz/gif_fuzz -max_total_time=600 tests/fuzz/corpus/gif
 #include "DibFuzzCheck.h"
 #include "spi/gif/GifDecoder.h"
 
