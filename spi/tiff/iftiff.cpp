@@ -1,0 +1,44 @@
+// The TIFF import plug-in: the entry points of the interface around decodeTiff.
+#include "TiffDecoder.h"
+#include "spi/common/EntryPoints.h"
+#include "spi/common/PluginSupport.h"
+
+using namespace tavo::spi;
+
+namespace {
+const char* const kInfoTexts[] = {
+    "00IN",
+    "TavoTavo TIFF plug-in on libtiff",
+    // One pattern each: the host registers only a pattern's last extension.
+    "*.tif",
+    "TIFF",
+    "*.tiff",
+    "TIFF",
+};
+} // namespace
+
+extern "C" {
+
+SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen)
+{
+    return copyPluginInfo(kInfoTexts, std::size(kInfoTexts), infono, buf, buflen);
+}
+
+SPI_EXPORT int32_t IsSupported(const char*, const void* dw)
+{
+    // dw is the 2048-byte block of the data's start.
+    return hasTiffSignature(dw, 2048) ? 1 : 0;
+}
+
+SPI_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo)
+{
+    return pictureInfoEntry(readTiffInfo, buf, len, flag, lpInfo);
+}
+
+SPI_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, HLOCAL* pHBInfo,
+                              HLOCAL* pHBm, SPI_PROGRESS progress, intptr_t lData)
+{
+    return pictureEntry(decodeTiff, buf, len, flag, pHBInfo, pHBm, progress, lData);
+}
+
+} // extern "C"

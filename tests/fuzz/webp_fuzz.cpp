@@ -1,0 +1,11 @@
+// The WebP plug-in's decoder on arbitrary bytes: it must return a code, never
+// fault, and on success deliver blocks that agree with the header it wrote.
+// Bounded run: build-fuzz/fuzz/webp_fuzz -max_total_time=600 tests/fuzz/corpus/webp
+#include "DibFuzzCheck.h"
+#include "spi/webp/WebpDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    tavo::fuzz::decodeAndCheck(data, size, tavo::spi::readWebpInfo, tavo::spi::decodeWebp);
+    return 0;
+}
