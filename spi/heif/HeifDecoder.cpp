@@ -1,0 +1,162 @@
+#include "HeifDecoder.h"
+
+#include "spi/common/ColourRows.h"
+#include "spi/common/IsoBrands.h"
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+namespace tavo::spi {
+namespace {
+
+constexpr const char* kHevcBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx"};
+constexpr const char* kGenericBrands[] = {"mif1", "msf1"};
+constexpr const char* kAvifBrands[] = {"avif", "avis"};
+
+std::int32_t fromHeif(const heif_error& error)
+{
+    switch (error.code) {
+    case heif_error_Ok:
+        return SPI_ALL_RIGHT;
+    case heif_error_Memory_allocation_error:
+        return SPI_NO_MEMORY;
+    case heif_error_Unsupported_filetype:
+        return SPI_NOT_SUPPORT;
+    case heif_error_Usage_error:
+        return SPI_OTHER_ERROR;
+    default:
+        // Broken boxes, unsupported codecs or features, security limits.
+        return error.subcode == heif_suberror_Security_limit_exceeded ? SPI_NO_MEMORY : SPI_OUT_OF_ORDER;
+    }
+}
+
+struct ContextFree {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+};
+struct HandleFree {
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+};
+struct ImageFree {
+    void operator()(heif_image* image) const { heif_image_release(image); }
+};
+
+class Reader {
+public:
+    std::int32_t open(const std::uint8_t* data, std::size_t size)
+    {
+        if (!isHeifFile(data, size))
+            return SPI_NOT_SUPPORT;
+        context_.reset(heif_context_alloc());
+        if (!context_)
+            return SPI_NO_MEMORY;
+        // libheif's own bound on each side, before it reads any image data.
+        heif_context_set_maximum_image_size_limit(context_.get(), int(kMaxDimension));
+        if (std::int32_t result = fromHeif(heif_context_read_from_memory_without_copy(context_.get(), data, size, nullptr)))
+            return result;
+        heif_image_handle* handle = nullptr;
+        if (std::int32_t result = fromHeif(heif_context_get_primary_image_handle(context_.get(), &handle)))
+            return result;
+        handle_.reset(handle);
+        const int width = heif_image_handle_get_width(handle), height = heif_image_handle_get_height(handle);
+        if (width <= 0 || height <= 0)
+            return SPI_OUT_OF_ORDER;
+        layout_.bitCount = 24;
+        return planDib(std::uint32_t(width), std::uint32_t(height), layout_);
+    }
+
+    std::int32_t decode(DibAllocator& out, const Progress& progress);
+
+    const DibLayout& layout() const { return layout_; }
+
+private:
+    std::unique_ptr<heif_context, ContextFree> context_;
+    std::unique_ptr<heif_image_handle, HandleFree> handle_;
+    DibLayout layout_;
+};
+
+std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
+{
+    heif_image_handle* handle = handle_.get();
+    const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+    const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                                    : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    if (progress.report(0, layout_.height))
+        return SPI_ABORT;
+    heif_image* decoded = nullptr;
+    if (std::int32_t result = fromHeif(heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, nullptr))) {
+        heif_image_release(decoded);
+        return result;
+    }
+    std::unique_ptr<heif_image, ImageFree> image(decoded);
+    // The decoded picture has the transformations applied: a rotation by a
+    // quarter turn or a clean aperture may have changed its size.
+    const int width = heif_image_get_width(decoded, heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded, heif_channel_interleaved);
+    if (width <= 0 || height <= 0)
+        return SPI_OUT_OF_ORDER;
+    DibLayout layout;
+    if (std::int32_t result = planDib(std::uint32_t(width), std::uint32_t(height), layout))
+        return result;
+    int stride = 0;
+    const std::uint8_t* plane = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    const int bits = heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved);
+    const std::size_t rowBytes = std::size_t(width) * (alpha ? 4 : 3) * (deep ? 2 : 1);
+    if (plane == nullptr || stride <= 0 || std::size_t(stride) < rowBytes || (deep && (bits <= 8 || bits > 16)))
+        return SPI_OUT_OF_ORDER;
+
+    auto* info = static_cast<std::uint8_t*>(out.allocateInfo(layout.infoBytes()));
+    auto* pixels = static_cast<std::uint8_t*>(out.allocateBits(layout.imageBytes));
+    if (info == nullptr || pixels == nullptr)
+        return SPI_NO_MEMORY;
+    writeInfoHeader(layout, info);
+    const SampleOrder order = alpha ? SampleOrder::Rgba : SampleOrder::Rgb;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* src = plane + std::size_t(y) * std::size_t(stride);
+        std::uint8_t* dst = pixels + std::size_t(height - 1 - y) * layout.stride;
+        if (deep)
+            row16ToBgr(reinterpret_cast<const std::uint16_t*>(src), order, unsigned(bits), std::size_t(width), dst);
+        else
+            rowToBgr(src, order, std::size_t(width), dst);
+        std::fill(dst + 3 * std::size_t(width), dst + layout.stride, std::uint8_t(0));
+        if (y + 1 < height && progress.report(y + 1, height))
+            return SPI_ABORT;
+    }
+    if (progress.report(height, height))
+        return SPI_ABORT;
+    return SPI_ALL_RIGHT;
+}
+
+} // namespace
+
+bool isHeifFile(const std::uint8_t* data, std::size_t size)
+{
+    if (hasIsoBrand(data, size, kHevcBrands, std::size(kHevcBrands)))
+        return true;
+    return hasIsoBrand(data, size, kGenericBrands, std::size(kGenericBrands))
+        && !hasIsoBrand(data, size, kAvifBrands, std::size(kAvifBrands));
+}
+
+std::int32_t readHeifInfo(const std::uint8_t* data, std::size_t size, HeifPictureInfo& info)
+{
+    Reader reader;
+    if (std::int32_t result = reader.open(data, size))
+        return result;
+    info.width = reader.layout().width;
+    info.height = reader.layout().height;
+    info.bitCount = 24;
+    return SPI_ALL_RIGHT;
+}
+
+std::int32_t decodeHeif(const std::uint8_t* data, std::size_t size, DibAllocator& out, const Progress& progress)
+{
+    Reader reader;
+    if (std::int32_t result = reader.open(data, size))
+        return result;
+    return reader.decode(out, progress);
+}
+
+} // namespace tavo::spi
