@@ -1,0 +1,65 @@
+// What the fuzz targets of the plug-in decoders share: blocks from malloc, a
+// callback that stops at a chosen count, and the check that a decoder's
+// success delivered blocks agreeing with the header it wrote.
+#pragma once
+
+#include "spi/common/Dib.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace tavo::fuzz {
+
+class MallocAllocator final : public spi::DibAllocator {
+public:
+    ~MallocAllocator() override
+    {
+        std::free(info);
+        std::free(bits);
+    }
+    void* allocateInfo(std::size_t bytes) override { return info = grab(info, infoSize = bytes); }
+    void* allocateBits(std::size_t bytes) override { return bits = grab(bits, bitsSize = bytes); }
+    std::uint8_t* info = nullptr;
+    std::uint8_t* bits = nullptr;
+    std::size_t infoSize = 0;
+    std::size_t bitsSize = 0;
+
+private:
+    static std::uint8_t* grab(std::uint8_t* old, std::size_t bytes)
+    {
+        std::free(old);
+        return static_cast<std::uint8_t*>(std::malloc(bytes));
+    }
+};
+
+// Stops the decoder at the count given as lData, to exercise the abort path.
+inline std::int32_t stopAt(std::int32_t count, std::int32_t, std::intptr_t lData)
+{
+    return count == std::int32_t(lData) ? 1 : 0;
+}
+
+// Aborts (a finding) unless the blocks hold a bitmap of the given size whose
+// header, colour table and rows agree.
+inline void checkBlocks(const MallocAllocator& blocks, std::int32_t width, std::int32_t height)
+{
+    auto get32 = [](const std::uint8_t* at) {
+        return at[0] | at[1] << 8 | at[2] << 16 | std::uint32_t(at[3]) << 24;
+    };
+    if (blocks.infoSize < 40 || blocks.info == nullptr || blocks.bits == nullptr)
+        std::abort();
+    const std::uint32_t w = get32(blocks.info + 4), h = get32(blocks.info + 8);
+    const std::uint32_t bitCount = blocks.info[14], colors = get32(blocks.info + 32);
+    const std::uint64_t stride = (std::uint64_t(w) * bitCount + 31) / 32 * 4;
+    if (w != std::uint32_t(width) || h != std::uint32_t(height) || blocks.infoSize != 40 + 4 * std::uint64_t(colors)
+        || blocks.bitsSize != stride * h)
+        std::abort();
+    // Every byte delivered must have been written: reading them all lets the
+    // sanitizers see uninitialised or freed memory.
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < blocks.bitsSize; i += 61)
+        sum += blocks.bits[i];
+    if (sum == 0xFFFFFFFFu)
+        std::abort();
+}
+
+} // namespace tavo::fuzz
