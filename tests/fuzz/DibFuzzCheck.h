@@ -38,8 +38,8 @@ inline std::int32_t stopAt(std::int32_t count, std::int32_t, std::intptr_t lData
     return count == std::int32_t(lData) ? 1 : 0;
 }
 
-// Aborts (a finding) unless the blocks hold a bitmap of the given size whose
-// header, colour table and rows agree.
+// Aborts (a finding) unless the blocks hold a bitmap of the given size (any
+// size for a width of 0) whose header, colour table and rows agree.
 inline void checkBlocks(const MallocAllocator& blocks, std::int32_t width, std::int32_t height)
 {
     auto get32 = [](const std::uint8_t* at) {
@@ -50,7 +50,9 @@ inline void checkBlocks(const MallocAllocator& blocks, std::int32_t width, std::
     const std::uint32_t w = get32(blocks.info + 4), h = get32(blocks.info + 8);
     const std::uint32_t bitCount = blocks.info[14], colors = get32(blocks.info + 32);
     const std::uint64_t stride = (std::uint64_t(w) * bitCount + 31) / 32 * 4;
-    if (w != std::uint32_t(width) || h != std::uint32_t(height) || blocks.infoSize != 40 + 4 * std::uint64_t(colors)
+    if (width != 0 && (w != std::uint32_t(width) || h != std::uint32_t(height)))
+        std::abort();
+    if (w == 0 || h == 0 || w > spi::kMaxDimension || h > spi::kMaxDimension || blocks.infoSize != 40 + 4 * std::uint64_t(colors)
         || blocks.bitsSize != stride * h)
         std::abort();
     // Every byte delivered must have been written: reading them all lets the
