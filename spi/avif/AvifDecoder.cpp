@@ -2,6 +2,7 @@
 
 #include "spi/common/ColourRows.h"
 #include "spi/common/IsoBrands.h"
+#include "imaging/SrgbTransform.h"
 
 #include <avif/avif.h>
 
@@ -147,6 +148,9 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         return SPI_NO_MEMORY;
     writeInfoHeader(layout_, info);
 
+    // An embedded ICC profile; the colour description by numbers ('nclx') is
+    // taken as sRGB.
+    const SrgbTransform toSrgb(image.icc.data, image.icc.size, alpha ? PixelOrder::Bgra : PixelOrder::Bgr);
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, &image);
     rgb.depth = 8;
@@ -158,9 +162,11 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         rgb.rowBytes = std::uint32_t(layout_.stride);
         if (std::int32_t result = fromAvif(avifImageYUVToRGB(&image, &rgb)))
             return result;
-        for (std::int32_t y = 0; y < height; ++y)
-            std::fill(pixels + std::size_t(y) * layout_.stride + 3 * std::size_t(layout_.width),
-                      pixels + (std::size_t(y) + 1) * layout_.stride, std::uint8_t(0));
+        for (std::int32_t y = 0; y < height; ++y) {
+            std::uint8_t* row = pixels + std::size_t(y) * layout_.stride;
+            toSrgb.apply(row, std::size_t(layout_.width));
+            std::fill(row + 3 * std::size_t(layout_.width), row + layout_.stride, std::uint8_t(0));
+        }
         if (!flipRowsInPlace(pixels, layout_, false, progress))
             return SPI_ABORT;
     } else {
@@ -175,6 +181,8 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         rgb.rowBytes = image.width * channels;
         if (std::int32_t result = fromAvif(avifImageYUVToRGB(&image, &rgb)))
             return result;
+        // Converted before alpha is composed, so the background stays as it is.
+        toSrgb.apply(buffer.get(), std::size_t(image.width) * image.height);
         const SampleOrder order = alpha ? SampleOrder::Bgra : SampleOrder::Bgr;
         const Placement& p = placement_;
         std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[std::size_t(p.width) * channels]);

@@ -38,30 +38,14 @@ void rowToBgr(const std::uint8_t* src, SampleOrder order, std::size_t width, std
     }
 }
 
-void row16ToBgr(const std::uint16_t* src, SampleOrder order, unsigned bits, std::size_t width,
-                std::uint8_t* dst)
+void reduceTo8(const std::uint16_t* src, unsigned bits, std::size_t count, std::uint8_t* dst)
 {
     const std::uint32_t max = (1u << bits) - 1;
     // Rounded to the nearest 8-bit value; a sample above max (damaged data)
     // is clamped rather than wrapped.
-    auto to8 = [max](std::uint32_t v) {
-        return std::uint8_t(v >= max ? 255 : (v * 255 + max / 2) / max);
-    };
-    const unsigned channels = channelsOf(order);
-    const bool rgb = order == SampleOrder::Rgb || order == SampleOrder::Rgba;
-    for (std::size_t x = 0; x < width; ++x, src += channels, dst += 3) {
-        const std::uint8_t first = to8(src[0]), second = to8(src[1]), third = to8(src[2]);
-        const std::uint8_t blue = rgb ? third : first, red = rgb ? first : third;
-        if (channels == 4) {
-            const unsigned a = to8(src[3]);
-            dst[0] = compose8(blue, a, kBackground.blue);
-            dst[1] = compose8(second, a, kBackground.green);
-            dst[2] = compose8(red, a, kBackground.red);
-        } else {
-            dst[0] = blue;
-            dst[1] = second;
-            dst[2] = red;
-        }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t v = src[i];
+        dst[i] = std::uint8_t(v >= max ? 255 : (v * 255 + max / 2) / max);
     }
 }
 

@@ -20,10 +20,9 @@ inline unsigned channelsOf(SampleOrder order)
 // One row of width 8-bit pixels to BGR.
 void rowToBgr(const std::uint8_t* src, SampleOrder order, std::size_t width, std::uint8_t* dst);
 
-// One row of width 16-bit native-endian pixels holding bits-deep samples
-// (9 to 16) to BGR.
-void row16ToBgr(const std::uint16_t* src, SampleOrder order, unsigned bits, std::size_t width,
-                std::uint8_t* dst);
+// count 16-bit native-endian samples holding bits-deep values (9 to 16)
+// rounded to 8 bits.
+void reduceTo8(const std::uint16_t* src, unsigned bits, std::size_t count, std::uint8_t* dst);
 
 // Rows that a library wrote top-down into the bitmap block itself, with the
 // bitmap's stride, made bottom-up in place; with swapRedBlue each pixel of

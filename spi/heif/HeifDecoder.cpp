@@ -2,12 +2,15 @@
 
 #include "spi/common/ColourRows.h"
 #include "spi/common/IsoBrands.h"
+#include "imaging/SrgbTransform.h"
 
 #include <libheif/heif.h>
 
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <new>
+#include <vector>
 
 namespace tavo::spi {
 namespace {
@@ -67,6 +70,18 @@ public:
         return planDib(std::uint32_t(width), std::uint32_t(height), layout_);
     }
 
+    // An embedded ICC profile ('prof' or 'rICC'); a colour description by
+    // numbers ('nclx') is taken as sRGB.
+    void readProfile()
+    {
+        const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle_.get());
+        if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC)
+            return;
+        profile_.resize(heif_image_handle_get_raw_color_profile_size(handle_.get()));
+        if (profile_.empty() || heif_image_handle_get_raw_color_profile(handle_.get(), profile_.data()).code != heif_error_Ok)
+            profile_.clear();
+    }
+
     std::int32_t decode(DibAllocator& out, const Progress& progress);
 
     const DibLayout& layout() const { return layout_; }
@@ -75,6 +90,7 @@ private:
     std::unique_ptr<heif_context, ContextFree> context_;
     std::unique_ptr<heif_image_handle, HandleFree> handle_;
     DibLayout layout_;
+    std::vector<std::uint8_t> profile_;
 };
 
 std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
@@ -86,6 +102,7 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
                                     : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
     if (progress.report(0, layout_.height))
         return SPI_ABORT;
+    readProfile();
     heif_image* decoded = nullptr;
     if (std::int32_t result = fromHeif(heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, nullptr))) {
         heif_image_release(decoded);
@@ -102,25 +119,32 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
     if (std::int32_t result = planDib(std::uint32_t(width), std::uint32_t(height), layout))
         return result;
     int stride = 0;
-    const std::uint8_t* plane = heif_image_get_plane_readonly(decoded, heif_channel_interleaved, &stride);
+    std::uint8_t* plane = heif_image_get_plane(decoded, heif_channel_interleaved, &stride);
     const int bits = heif_image_get_bits_per_pixel_range(decoded, heif_channel_interleaved);
-    const std::size_t rowBytes = std::size_t(width) * (alpha ? 4 : 3) * (deep ? 2 : 1);
-    if (plane == nullptr || stride <= 0 || std::size_t(stride) < rowBytes || (deep && (bits <= 8 || bits > 16)))
+    const unsigned channels = alpha ? 4 : 3;
+    const std::size_t samples = std::size_t(width) * channels;
+    if (plane == nullptr || stride <= 0 || std::size_t(stride) < samples * (deep ? 2 : 1)
+        || (deep && (bits <= 8 || bits > 16)))
         return SPI_OUT_OF_ORDER;
+    const SrgbTransform toSrgb(profile_.data(), profile_.size(), alpha ? PixelOrder::Rgba : PixelOrder::Rgb);
 
     auto* info = static_cast<std::uint8_t*>(out.allocateInfo(layout.infoBytes()));
     auto* pixels = static_cast<std::uint8_t*>(out.allocateBits(layout.imageBytes));
-    if (info == nullptr || pixels == nullptr)
+    std::unique_ptr<std::uint8_t[]> reduced(deep ? new (std::nothrow) std::uint8_t[samples] : nullptr);
+    if (info == nullptr || pixels == nullptr || (deep && !reduced))
         return SPI_NO_MEMORY;
     writeInfoHeader(layout, info);
     const SampleOrder order = alpha ? SampleOrder::Rgba : SampleOrder::Rgb;
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* src = plane + std::size_t(y) * std::size_t(stride);
+        std::uint8_t* row = plane + std::size_t(y) * std::size_t(stride);
+        if (deep) {
+            reduceTo8(reinterpret_cast<const std::uint16_t*>(row), unsigned(bits), samples, reduced.get());
+            row = reduced.get();
+        }
+        // Converted before alpha is composed, so the background stays as it is.
+        toSrgb.apply(row, std::size_t(width));
         std::uint8_t* dst = pixels + std::size_t(height - 1 - y) * layout.stride;
-        if (deep)
-            row16ToBgr(reinterpret_cast<const std::uint16_t*>(src), order, unsigned(bits), std::size_t(width), dst);
-        else
-            rowToBgr(src, order, std::size_t(width), dst);
+        rowToBgr(row, order, std::size_t(width), dst);
         std::fill(dst + 3 * std::size_t(width), dst + layout.stride, std::uint8_t(0));
         if (y + 1 < height && progress.report(y + 1, height))
             return SPI_ABORT;

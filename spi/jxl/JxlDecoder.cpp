@@ -1,6 +1,7 @@
 #include "JxlDecoder.h"
 
 #include "spi/common/ColourRows.h"
+#include "imaging/SrgbTransform.h"
 
 #include <jxl/decode.h>
 #include <jxl/encode.h>
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <optional>
+#include <vector>
 
 namespace tavo::spi {
 namespace {
@@ -70,6 +73,7 @@ private:
     std::unique_ptr<void, RunnerFree> runner_;
     JxlBasicInfo basic_{};
     DibLayout layout_;
+    std::optional<SrgbTransform> toSrgb_;
 };
 
 std::int32_t Reader::chooseColour(bool grey)
@@ -81,6 +85,16 @@ std::int32_t Reader::chooseColour(bool grey)
         JxlColorEncodingSetToSRGB(&srgb, grey ? JXL_TRUE : JXL_FALSE);
         if (JxlDecoderSetPreferredColorProfile(decoder_.get(), &srgb) != JXL_DEC_SUCCESS)
             return SPI_OUT_OF_ORDER;
+    }
+    // The profile of the samples as they will be delivered: the stored ICC
+    // profile of a picture kept in its own colour space, sRGB otherwise.
+    std::size_t size = 0;
+    if (JxlDecoderGetICCProfileSize(decoder_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) == JXL_DEC_SUCCESS
+        && size > 0) {
+        std::vector<std::uint8_t> profile(size);
+        if (JxlDecoderGetColorAsICCProfile(decoder_.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, profile.data(), size)
+            == JXL_DEC_SUCCESS)
+            toSrgb_.emplace(profile.data(), profile.size(), basic_.alpha_bits != 0 ? PixelOrder::Rgba : PixelOrder::Rgb);
     }
     return SPI_ALL_RIGHT;
 }
@@ -139,7 +153,11 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
     }
     if (pixels == nullptr)
         return SPI_OUT_OF_ORDER;
+    const bool convert = toSrgb_ && toSrgb_->active() && !grey;
     if (alpha) {
+        // Converted before alpha is composed, so the background stays as it is.
+        if (convert)
+            toSrgb_->apply(buffer.get(), width * std::size_t(height));
         for (std::int32_t y = 0; y < height; ++y) {
             std::uint8_t* dst = pixels + std::size_t(height - 1 - y) * layout_.stride;
             rowToBgr(buffer.get() + std::size_t(y) * width * 4, SampleOrder::Rgba, width, dst);
@@ -149,9 +167,12 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         }
     } else {
         const std::size_t used = width * (grey ? 1 : 3);
-        for (std::int32_t y = 0; y < height; ++y)
-            std::fill(pixels + std::size_t(y) * layout_.stride + used, pixels + (std::size_t(y) + 1) * layout_.stride,
-                      std::uint8_t(0));
+        for (std::int32_t y = 0; y < height; ++y) {
+            std::uint8_t* row = pixels + std::size_t(y) * layout_.stride;
+            if (convert)
+                toSrgb_->apply(row, width);
+            std::fill(row + used, row + layout_.stride, std::uint8_t(0));
+        }
         if (!flipRowsInPlace(pixels, layout_, !grey, progress))
             return SPI_ABORT;
     }

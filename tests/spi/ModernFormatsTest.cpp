@@ -175,6 +175,32 @@ TEST_F(ModernFormats, JpegXlVariantsDecodeAsDjxlDecodesThem)
     EXPECT_EQ(grey->bitCount, 8);
 }
 
+// A picture with an embedded ICC profile (here Adobe RGB's primaries) is
+// shown converted to sRGB, as ImageMagick converts the source through Little
+// CMS; lossless coding keeps the source's samples, but for HEIC's round trip
+// through YCbCr, so a few steps of difference remain.
+TEST_F(ModernFormats, EmbeddedColourProfilesAreConvertedToSrgb)
+{
+    const fs::path icc = "/usr/share/color/icc";
+    if (!fs::exists(icc / "compatibleWithAdobeRGB1998.icc") || !fs::exists(icc / "sRGB.icc"))
+        GTEST_SKIP() << "ICC profiles not installed (package icc-profiles-free)";
+    if (!tool("heif-enc", "libheif-examples") || !tool("avifenc", "libavif-bin") || !tool("cjxl", "libjxl-tools"))
+        return;
+    const std::string dir = folder / "";
+    ASSERT_TRUE(shell("cd " + dir + " && convert plain.png -profile " + (icc / "compatibleWithAdobeRGB1998.icc").string()
+                      + " PNG24:adobe.png && convert adobe.png -intent Perceptual -profile " + (icc / "sRGB.icc").string()
+                      + " PNG24:adobe.ref.png"));
+    ASSERT_TRUE(shell("cd " + dir + " && heif-enc -L -p chroma=444 -o adobe.heic adobe.png && "
+                      "avifenc -s 10 -l adobe.png adobe.avif && cjxl -d 0 adobe.png adobe.jxl"));
+    for (const char* name : {"adobe.heic", "adobe.avif", "adobe.jxl"}) {
+        expectSame(name, "adobe.ref.png", 3);
+        const auto ours = decodeAsViewer(folder / name);
+        const auto stored = readReference(folder / "plain.png");
+        ASSERT_TRUE(ours && stored);
+        EXPECT_GT(worstDifference(*ours, *stored), 20) << name << " was not converted";
+    }
+}
+
 // Each plug-in reports its rows from (0, total) up to (total, total), stops
 // with 1 when the callback asks, and refuses broken and hostile data with a
 // code, leaving no block behind.
