@@ -173,6 +173,18 @@ TEST_F(ModernFormats, JpegXlVariantsDecodeAsDjxlDecodesThem)
     const auto grey = decodeAsViewer(folder / "grey.jxl");
     ASSERT_TRUE(grey.has_value());
     EXPECT_EQ(grey->bitCount, 8);
+
+    // cjxl takes the orientation from the source's Exif data into the
+    // codestream; libjxl turns the picture, once, as ImageMagick turns the source.
+    if (!tool("exiftool", "libimage-exiftool-perl"))
+        return;
+    const char* orientations[][3] = {{"right", "6", "-rotate 90"}, {"transposed", "5", "-transpose"}, {"upside", "3", "-rotate 180"}};
+    for (const auto& [name, tag, turn] : orientations) {
+        ASSERT_TRUE(shell("cd " + dir + " && cp plain.png " + name + ".png && exiftool -q -overwrite_original -Orientation#="
+                          + tag + " " + name + ".png && cjxl -d 0 " + name + ".png " + name + ".jxl && convert plain.png "
+                          + turn + " PNG24:" + name + ".ref.png"));
+        expectSame(std::string(name) + ".jxl", std::string(name) + ".ref.png");
+    }
 }
 
 // A picture with an embedded ICC profile (here Adobe RGB's primaries) is
