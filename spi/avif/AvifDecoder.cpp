@@ -107,8 +107,9 @@ public:
         d->strictFlags = AVIF_STRICT_DISABLED;
         d->ignoreExif = AVIF_TRUE;
         d->ignoreXMP = AVIF_TRUE;
-        d->imageDimensionLimit = kMaxDimension;
-        d->imageSizeLimit = std::uint32_t(kMaxImageBytes / 4);
+        // libavif's own limits (32768 pixels a side, 16384 x 16384 pixels in
+        // all) are left as they are: they also bound what the AV1 decoder
+        // allocates for a coded frame.
         if (std::int32_t result = fromAvif(avifDecoderSetIOMemory(d, data, size)))
             return result;
         if (std::int32_t result = fromAvif(avifDecoderParse(d)))

@@ -55,8 +55,9 @@ public:
         context_.reset(heif_context_alloc());
         if (!context_)
             return SPI_NO_MEMORY;
-        // libheif's own bound on each side, before it reads any image data.
-        heif_context_set_maximum_image_size_limit(context_.get(), int(kMaxDimension));
+        // libheif's own limit (32768 pixels a side) is left as it is: it also
+        // bounds the size a coded picture claims, which a raised limit would
+        // let a small hostile file turn into gigabytes.
         if (std::int32_t result = fromHeif(heif_context_read_from_memory_without_copy(context_.get(), data, size, nullptr)))
             return result;
         heif_image_handle* handle = nullptr;
