@@ -1,6 +1,7 @@
-// What the plug-in decoders' fuzz targets share: blocks from malloc, a stop
-// at some row now and then, and the check that a decoder's success delivers
-// blocks agreeing with the header it wrote and with its own picture info.
+// What the fuzz targets of the plug-in decoders share: blocks from malloc, a
+// callback that stops at a chosen count, and the check that a decoder's
+// success delivered blocks agreeing with the header it wrote and with its own
+// picture info.
 #pragma once
 
 #include "spi/common/Dib.h"
@@ -17,15 +18,19 @@ public:
         std::free(info);
         std::free(bits);
     }
-    void* allocateInfo(std::size_t bytes) override { return info = grab(infoSize = bytes); }
-    void* allocateBits(std::size_t bytes) override { return bits = grab(bitsSize = bytes); }
+    void* allocateInfo(std::size_t bytes) override { return info = grab(info, infoSize = bytes); }
+    void* allocateBits(std::size_t bytes) override { return bits = grab(bits, bitsSize = bytes); }
     std::uint8_t* info = nullptr;
     std::uint8_t* bits = nullptr;
     std::size_t infoSize = 0;
     std::size_t bitsSize = 0;
 
 private:
-    static std::uint8_t* grab(std::size_t bytes) { return static_cast<std::uint8_t*>(std::malloc(bytes)); }
+    static std::uint8_t* grab(std::uint8_t* old, std::size_t bytes)
+    {
+        std::free(old);
+        return static_cast<std::uint8_t*>(std::malloc(bytes));
+    }
 };
 
 // Stops the decoder at the count given as lData, to exercise the abort path.
@@ -34,9 +39,30 @@ inline std::int32_t stopAt(std::int32_t count, std::int32_t, std::intptr_t lData
     return count == std::int32_t(lData) ? 1 : 0;
 }
 
-inline std::uint32_t get32(const std::uint8_t* at)
+// Aborts (a finding) unless the blocks hold a bitmap of the given size (any
+// size for a width of 0) whose header, colour table and rows agree.
+inline void checkBlocks(const MallocAllocator& blocks, std::int32_t width, std::int32_t height)
 {
-    return at[0] | at[1] << 8 | at[2] << 16 | std::uint32_t(at[3]) << 24;
+    auto get32 = [](const std::uint8_t* at) {
+        return at[0] | at[1] << 8 | at[2] << 16 | std::uint32_t(at[3]) << 24;
+    };
+    if (blocks.infoSize < 40 || blocks.info == nullptr || blocks.bits == nullptr)
+        std::abort();
+    const std::uint32_t w = get32(blocks.info + 4), h = get32(blocks.info + 8);
+    const std::uint32_t bitCount = blocks.info[14], colors = get32(blocks.info + 32);
+    const std::uint64_t stride = (std::uint64_t(w) * bitCount + 31) / 32 * 4;
+    if (width != 0 && (w != std::uint32_t(width) || h != std::uint32_t(height)))
+        std::abort();
+    if (w == 0 || h == 0 || w > spi::kMaxDimension || h > spi::kMaxDimension || blocks.infoSize != 40 + 4 * std::uint64_t(colors)
+        || blocks.bitsSize != stride * h)
+        std::abort();
+    // Every byte delivered must have been written: reading them all lets the
+    // sanitizers see uninitialised or freed memory.
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < blocks.bitsSize; i += 61)
+        sum += blocks.bits[i];
+    if (sum == 0xFFFFFFFFu)
+        std::abort();
 }
 
 // Reads the info, then decodes; aborts the process on a success whose blocks
@@ -57,14 +83,8 @@ void decodeAndCheck(const std::uint8_t* data, std::size_t size,
     const std::intptr_t stop = size % 8 == 0 ? std::intptr_t(size / 8 % (std::size_t(info.height) + 1)) : -1;
     if (decode(data, size, blocks, spi::Progress{stopAt, stop}) != SPI_ALL_RIGHT)
         return;
-    if (blocks.infoSize < 40 || blocks.info == nullptr || blocks.bits == nullptr)
-        std::abort();
-    const std::uint32_t width = get32(blocks.info + 4), height = get32(blocks.info + 8);
-    const std::uint32_t bitCount = blocks.info[14], colors = get32(blocks.info + 32);
-    const std::uint64_t stride = (std::uint64_t(width) * bitCount + 31) / 32 * 4;
-    if (width != std::uint32_t(info.width) || height != std::uint32_t(info.height)
-        || bitCount != std::uint32_t(info.bitCount) || blocks.infoSize != 40 + 4 * std::uint64_t(colors)
-        || blocks.bitsSize != stride * height)
+    checkBlocks(blocks, info.width, info.height);
+    if (blocks.info[14] != std::uint32_t(info.bitCount))
         std::abort();
 }
 

@@ -1,0 +1,41 @@
+// The JPEG XL import plug-in: the entry points of the interface around decodeJxl.
+#include "JxlDecoder.h"
+#include "spi/common/EntryPoints.h"
+#include "spi/common/PluginSupport.h"
+
+using namespace tavo::spi;
+
+namespace {
+const char* const kInfoTexts[] = {
+    "00IN",
+    "TavoTavo JPEG XL plug-in on libjxl",
+    "*.jxl",
+    "JPEG XL",
+};
+} // namespace
+
+extern "C" {
+
+SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen)
+{
+    return copyPluginInfo(kInfoTexts, std::size(kInfoTexts), infono, buf, buflen);
+}
+
+SPI_EXPORT int32_t IsSupported(const char*, const void* dw)
+{
+    // dw is the 2048-byte block of the data's start.
+    return isJxlFile(static_cast<const std::uint8_t*>(dw), 2048) ? 1 : 0;
+}
+
+SPI_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo)
+{
+    return pictureInfoEntry(readJxlInfo, buf, len, flag, lpInfo);
+}
+
+SPI_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, HLOCAL* pHBInfo,
+                              HLOCAL* pHBm, SPI_PROGRESS progress, intptr_t lData)
+{
+    return pictureEntry(decodeJxl, buf, len, flag, pHBInfo, pHBm, progress, lData);
+}
+
+} // extern "C"
