@@ -12,6 +12,12 @@ namespace {
 // first-level cache.
 constexpr std::int32_t kBandRows = 32;
 
+// Columns ahead whose upright rows are fetched before they are written.
+constexpr std::ptrdiff_t kPrefetchColumns = 8;
+// Lines fetched along each run: its first, middle and last; a run of 32 pixels
+// of 3 bytes spans at most three cache lines.
+constexpr std::ptrdiff_t kPrefetchLines = 3;
+
 int validOrientation(int orientation) { return orientation >= 1 && orientation <= 8 ? orientation : 1; }
 
 template <int BytesPerPixel>
@@ -37,9 +43,17 @@ void reversePixels(std::uint8_t* row, std::int32_t width) {
 template <int BytesPerPixel>
 void transposeBand(const std::uint8_t* band, std::size_t bandStride, std::int32_t width, std::int32_t count,
                    std::uint8_t* origin, std::ptrdiff_t stepX, std::ptrdiff_t stepY) {
+    const std::ptrdiff_t run = (count - 1) * stepY;
     for (std::int32_t x = 0; x < width; ++x) {
         const std::uint8_t* from = band + static_cast<std::size_t>(x) * BytesPerPixel;
         std::uint8_t* to = origin + static_cast<std::ptrdiff_t>(x) * stepX;
+        // Each column lands in another upright row, a pattern the hardware
+        // does not foresee: the run a few columns ahead is fetched early.
+        if (x + kPrefetchColumns < width) {
+            std::uint8_t* ahead = to + kPrefetchColumns * stepX;
+            for (std::ptrdiff_t line = 0; line < kPrefetchLines; ++line)
+                __builtin_prefetch(ahead + run * line / (kPrefetchLines - 1), 1);
+        }
         for (std::int32_t r = 0; r < count; ++r, from += bandStride, to += stepY)
             copyPixel<BytesPerPixel>(to, from);
     }

@@ -79,49 +79,48 @@ Colour unpacked(const std::uint8_t* pixel, Layout layout) {
 
 // Most embedded profiles (Adobe RGB, Display P3, camera profiles) are a tone
 // curve per channel and a matrix. Their conversion to sRGB is then, per pixel,
-// the sum of three table rows (each channel's linear light already multiplied
-// by its matrix column, in fixed point) and one look-up of the sRGB encoding
-// per channel: several times faster than Little CMS's general 8-bit path. It
-// is built from the profile's own tags and used only when it agrees with
-// Little CMS's exact conversion on the probe colours.
+// the sum of three table rows (each input level's linear light already
+// multiplied by its matrix column, in fixed point, four lanes wide) and one
+// look-up of the sRGB encoding per channel, in a table that spans every sum
+// the rows can give, so that nothing needs clamping: several times faster than
+// Little CMS's general 8-bit path. It is built from the profile's own tags and
+// used only when it agrees with Little CMS's exact conversion on the probe
+// colours.
 class SrgbTransform::MatrixShaper {
 public:
     static std::unique_ptr<MatrixShaper> fromProfile(cmsHPROFILE source, cmsHPROFILE srgb);
 
     template <Layout L>
     void apply(std::uint8_t* pixels, std::size_t count) const {
+        const std::uint8_t* encode = encode_.data();
         for (std::size_t i = 0; i < count; ++i, pixels += L.size) {
-            const Contribution& r = contribution_[0][pixels[L.red]];
-            const Contribution& g = contribution_[1][pixels[L.green]];
-            const Contribution& b = contribution_[2][pixels[L.blue]];
-            pixels[L.red] = encode(r[0] + g[0] + b[0]);
-            pixels[L.green] = encode(r[1] + g[1] + b[1]);
-            pixels[L.blue] = encode(r[2] + g[2] + b[2]);
+            const Lanes sum = (contribution_[0][pixels[L.red]] + contribution_[1][pixels[L.green]] +
+                               contribution_[2][pixels[L.blue]]) >> kFractionBits;
+            pixels[L.red] = encode[sum[0]];
+            pixels[L.green] = encode[sum[1]];
+            pixels[L.blue] = encode[sum[2]];
         }
     }
 
 private:
-    // Steps of the linear light level in the encoding table: fine enough that
-    // the steepest part of the sRGB curve moves less than a quarter step.
+    // Steps of the linear light level from 0 to 1 in the encoding: fine
+    // enough that the steepest part of the sRGB curve moves less than a
+    // quarter of an output step.
     static constexpr int kEncodeSteps = 16384;
     // Fixed-point fraction bits below one encoding step.
     static constexpr int kFractionBits = 6;
     static constexpr std::int32_t kOne = (kEncodeSteps - 1) << kFractionBits;
+    // A matrix that spreads the sums wider than this many times 0 to 1 is no
+    // real profile's; Little CMS takes it.
+    static constexpr std::int64_t kMaxSpan = 16;
 
-    // One input level's share of the three output channels, in linear light.
-    using Contribution = std::array<std::int32_t, 4>;
+    typedef std::int32_t Lanes __attribute__((vector_size(16)));
 
-    std::uint8_t encode(std::int32_t value) const {
-        const std::int32_t clamped = std::min(std::max(value, 0), kOne);
-        return (*encode_)[static_cast<std::size_t>((clamped + (1 << (kFractionBits - 1))) >> kFractionBits)];
-    }
+    // The sRGB encoding of 0 to 1 in kEncodeSteps steps: made once.
+    static const std::vector<std::uint8_t>& srgbEncoding();
 
-    using EncodingTable = std::array<std::uint8_t, kEncodeSteps>;
-    // The same for every profile: made once.
-    static const EncodingTable& srgbEncoding();
-
-    std::array<std::array<Contribution, 256>, 3> contribution_{};
-    const EncodingTable* encode_ = &srgbEncoding();
+    alignas(16) Lanes contribution_[3][256]{};
+    std::vector<std::uint8_t> encode_;
 };
 
 namespace {
@@ -175,28 +174,50 @@ std::unique_ptr<SrgbTransform::MatrixShaper> SrgbTransform::MatrixShaper::fromPr
             matrix[r][c] = toSrgb[r][0] * toXyz[0][c] + toSrgb[r][1] * toXyz[1][c] + toSrgb[r][2] * toXyz[2][c];
     auto shaper = std::make_unique<MatrixShaper>();
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    std::int64_t lowest[3] = {0, 0, 0}, highest[3] = {0, 0, 0};
     for (int channel = 0; channel < 3; ++channel) {
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(source, curves[channel]));
         if (curve == nullptr)
             return nullptr;
+        std::int32_t low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
         for (int v = 0; v < 256; ++v) {
             const double linear = cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 255.0));
             for (int out = 0; out < 3; ++out) {
-                // Matrices of real profiles stay far below this; a bigger
-                // value would overflow the fixed-point sum.
                 const double share = matrix[out][channel] * linear;
-                if (!std::isfinite(share) || std::abs(share) > 64)
+                if (!std::isfinite(share) || std::abs(share) > kMaxSpan)
                     return nullptr;
-                shaper->contribution_[channel][v][out] = static_cast<std::int32_t>(std::lround(share * kOne));
+                const auto value = static_cast<std::int32_t>(std::lround(share * kOne));
+                shaper->contribution_[channel][v][out] = value;
+                low[out] = std::min(low[out], value);
+                high[out] = std::max(high[out], value);
             }
         }
+        for (int out = 0; out < 3; ++out) {
+            lowest[out] += low[out];
+            highest[out] += high[out];
+        }
+    }
+    // Sums run from low to high; the red rows carry the offset that makes
+    // the lowest sum index 0, and half a step for rounding.
+    const std::int64_t low = *std::min_element(lowest, lowest + 3);
+    const std::int64_t high = *std::max_element(highest, highest + 3);
+    if (high - low > kMaxSpan * kOne)
+        return nullptr;
+    const auto offset = static_cast<std::int32_t>(-low + (1 << (kFractionBits - 1)));
+    for (Lanes& row : shaper->contribution_[0])
+        row += offset;
+    const std::vector<std::uint8_t>& srgb01 = srgbEncoding();
+    shaper->encode_.resize(static_cast<std::size_t>((high - low + (1 << (kFractionBits - 1))) >> kFractionBits) + 1);
+    for (std::size_t i = 0; i < shaper->encode_.size(); ++i) {
+        const std::int64_t step = (static_cast<std::int64_t>(i) * (1 << kFractionBits) + low) >> kFractionBits;
+        shaper->encode_[i] = srgb01[static_cast<std::size_t>(std::clamp<std::int64_t>(step, 0, kEncodeSteps - 1))];
     }
     return shaper;
 }
 
-const SrgbTransform::MatrixShaper::EncodingTable& SrgbTransform::MatrixShaper::srgbEncoding() {
-    static const EncodingTable table = [] {
-        EncodingTable values{};
+const std::vector<std::uint8_t>& SrgbTransform::MatrixShaper::srgbEncoding() {
+    static const std::vector<std::uint8_t> table = [] {
+        std::vector<std::uint8_t> values(kEncodeSteps);
         for (int i = 0; i < kEncodeSteps; ++i)
             values[i] = static_cast<std::uint8_t>(std::lround(255 * srgbEncode(i / double(kEncodeSteps - 1))));
         return values;
