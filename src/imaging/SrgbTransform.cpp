@@ -297,9 +297,11 @@ SrgbTransform::SrgbTransform(const void* profile, std::size_t size, PixelOrder o
                 shaper_ = std::move(shaper);
         }
         if (!shaper) {
+            // The finer precalculated table keeps saturated colours, clipped
+            // at the edge of sRGB, within a few steps of the exact result.
             const cmsUInt32Number format = lcmsFormat(order);
             cmsHTRANSFORM transform = cmsCreateTransformTHR(context, source, format, srgb, format,
-                                                            INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA);
+                                                            INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA | cmsFLAGS_HIGHRESPRECALC);
             if (transform != nullptr && movesAnyColour(colours, convertedByLcms(transform, colours, layoutOf(order))))
                 transform_ = transform;
             else if (transform != nullptr)
