@@ -284,19 +284,20 @@ SrgbTransform::SrgbTransform(const void* profile, std::size_t size, PixelOrder o
     cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context);
     if (source != nullptr && srgb != nullptr && cmsGetColorSpace(source) == cmsSigRgbData) {
         const std::vector<Colour> colours = probeColours();
-        std::unique_ptr<MatrixShaper> shaper = MatrixShaper::fromProfile(source, srgb);
-        if (shaper) {
+        // Decided by the fast path when it agrees with the exact conversion:
+        // kept when it moves colours, dropped (sRGB or equivalent) otherwise.
+        bool decided = false;
+        if (std::unique_ptr<MatrixShaper> shaper = MatrixShaper::fromProfile(source, srgb)) {
             std::vector<std::uint8_t> pixels = packed(colours, layoutOf(PixelOrder::Rgb));
             shaper->apply<layoutOf(PixelOrder::Rgb)>(pixels.data(), colours.size());
             std::vector<Colour> converted(colours.size());
             for (std::size_t i = 0; i < colours.size(); ++i)
                 converted[i] = unpacked(pixels.data() + i * 3, layoutOf(PixelOrder::Rgb));
-            if (!agreesWithExactConversion(context, source, srgb, colours, converted))
-                shaper.reset();
-            else if (movesAnyColour(colours, converted))
+            decided = agreesWithExactConversion(context, source, srgb, colours, converted);
+            if (decided && movesAnyColour(colours, converted))
                 shaper_ = std::move(shaper);
         }
-        if (!shaper) {
+        if (!decided) {
             // The finer precalculated table keeps saturated colours, clipped
             // at the edge of sRGB, within a few steps of the exact result.
             const cmsUInt32Number format = lcmsFormat(order);
