@@ -90,29 +90,12 @@ test::Pnm djpeg(const fs::path& input, const fs::path& output) {
     return test::readPnm(output);
 }
 
-// Where stored pixel (x, y) of a w × h picture shows upright, for each EXIF
-// orientation: the definition of the tag, written out pixel by pixel.
-std::array<std::int32_t, 2> uprightPosition(int orientation, std::int32_t x, std::int32_t y, std::int32_t w,
-                                            std::int32_t h) {
-    switch (orientation) {
-    case 2: return {w - 1 - x, y};
-    case 3: return {w - 1 - x, h - 1 - y};
-    case 4: return {x, h - 1 - y};
-    case 5: return {y, x};
-    case 6: return {h - 1 - y, x};
-    case 7: return {h - 1 - y, w - 1 - x};
-    case 8: return {y, w - 1 - x};
-    default: return {x, y};
-    }
-}
-
-TEST(JpegOrientation, EveryValueDecodesLikeImageMagicksAutoOrientInBothModes)
+TEST(JpegOrientation, EveryValueDecodesLikeImageMagicksAutoOrient)
 {
     if (!toolsAvailable())
         GTEST_SKIP() << "cjpeg, djpeg (libjpeg-turbo-progs), exiftool (libimage-exiftool-perl) and convert (imagemagick) are needed";
     const fs::path folder = test::scratchFolder("jpeg-orientation");
     const fs::path stored = photoJpeg(folder);
-    const Bitmap storedEightBit = decodeFile(stored, 8);
 
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
@@ -127,18 +110,6 @@ TEST(JpegOrientation, EveryValueDecodesLikeImageMagicksAutoOrientInBothModes)
         EXPECT_EQ(image.height(), swapped ? kWidth : kHeight);
         const test::Pnm reference = imageMagick(file, "-auto-orient", folder / "ref.ppm");
         EXPECT_EQ(test::differingPixels(image.bitmap(), reference), 0);
-
-        // The 8-bit mode quantises the stored rows, then turns them.
-        const Bitmap eightBit = decodeFile(file, 8);
-        ASSERT_EQ(eightBit.bitCount(), 8);
-        ASSERT_EQ(eightBit.width(), swapped ? kHeight : kWidth);
-        long misplaced = 0;
-        for (std::int32_t y = 0; y < kHeight; ++y)
-            for (std::int32_t x = 0; x < kWidth; ++x) {
-                const auto [u, v] = uprightPosition(orientation, x, y, kWidth, kHeight);
-                misplaced += !(eightBit.pixelColor(u, v) == storedEightBit.pixelColor(x, y));
-            }
-        EXPECT_EQ(misplaced, 0);
     }
 }
 
