@@ -1,8 +1,16 @@
 #include "JpegDecoder.h"
 
+#include "imaging/JpegPhotoMarkers.h"
+#include "imaging/SrgbTransform.h"
+#include "spi/common/UprightDib.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -26,6 +34,14 @@ struct Session {
     jpeg_decompress_struct cinfo;
     ErrorManager error;
     jpeg_progress_mgr monitor;
+};
+
+// What the decode keeps beside libjpeg's state. It lives outside the function
+// that calls setjmp, so that a jump out of libjpeg skips no destructor.
+struct Upright {
+    std::vector<std::uint8_t> profile;
+    std::optional<SrgbTransform> toSrgb;
+    std::optional<UprightRows> rows;
 };
 
 [[noreturn]] void onError(j_common_ptr cinfo)
@@ -94,6 +110,7 @@ void prepare(Session& s, const std::uint8_t* data, std::size_t size)
     s.monitor.progress_monitor = onProgress;
     s.cinfo.progress = &s.monitor;
     jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
+    jpeg::keepPhotoMarkers(s.cinfo);
     if (jpeg_read_header(&s.cinfo, TRUE) != JPEG_HEADER_OK)
         ERREXIT(&s.cinfo, JERR_NO_IMAGE);
     switch (s.cinfo.jpeg_color_space) {
@@ -112,7 +129,7 @@ void prepare(Session& s, const std::uint8_t* data, std::size_t size)
 
 // Everything that may end in error_exit runs here, after setjmp. The locals
 // are not used after a jump, so none needs to be volatile.
-std::int32_t run(Session& s, const std::uint8_t* data, std::size_t size, JpegPictureInfo* info,
+std::int32_t run(Session& s, Upright& upright, const std::uint8_t* data, std::size_t size, JpegPictureInfo* info,
                  DibAllocator* out, const Progress* progress)
 {
     if (setjmp(s.error.jump))
@@ -122,13 +139,14 @@ std::int32_t run(Session& s, const std::uint8_t* data, std::size_t size, JpegPic
     const bool grey = s.cinfo.out_color_space == JCS_GRAYSCALE;
     layout.bitCount = grey ? 8 : 24;
     layout.colors = grey ? 256 : 0;
-    if (std::int32_t result = planDib(s.cinfo.image_width, s.cinfo.image_height, layout))
+    const int orientation = jpeg::photoOrientation(s.cinfo);
+    if (std::int32_t result = planUprightDib(orientation, s.cinfo.image_width, s.cinfo.image_height, layout))
         return result;
     if (info != nullptr) {
-        info->width = std::int32_t(s.cinfo.image_width);
-        info->height = std::int32_t(s.cinfo.image_height);
-        info->xDensity = perInch(s.cinfo, s.cinfo.X_density);
-        info->yDensity = perInch(s.cinfo, s.cinfo.Y_density);
+        info->width = layout.width;
+        info->height = layout.height;
+        info->xDensity = perInch(s.cinfo, swapsSides(orientation) ? s.cinfo.Y_density : s.cinfo.X_density);
+        info->yDensity = perInch(s.cinfo, swapsSides(orientation) ? s.cinfo.X_density : s.cinfo.Y_density);
         info->bitCount = std::int16_t(layout.bitCount);
         return SPI_ALL_RIGHT;
     }
@@ -137,6 +155,8 @@ std::int32_t run(Session& s, const std::uint8_t* data, std::size_t size, JpegPic
         const unsigned per = s.cinfo.density_unit == 1 ? 3937 : 10000; // per metre, x100
         layout.xPelsPerMeter = std::int32_t(s.cinfo.X_density * per / 100);
         layout.yPelsPerMeter = std::int32_t(s.cinfo.Y_density * per / 100);
+        if (swapsSides(orientation))
+            std::swap(layout.xPelsPerMeter, layout.yPelsPerMeter);
     }
     auto* header = static_cast<std::uint8_t*>(out->allocateInfo(layout.infoBytes()));
     auto* bits = static_cast<std::uint8_t*>(out->allocateBits(layout.imageBytes));
@@ -149,30 +169,45 @@ std::int32_t run(Session& s, const std::uint8_t* data, std::size_t size, JpegPic
         entry[3] = 0;
     }
 
-    const std::int32_t height = layout.height;
+    try {
+        upright.rows.emplace(orientation, layout, bits, grey ? 1 : 3);
+        if (!grey && s.cinfo.out_color_space != JCS_CMYK)
+            upright.profile = jpeg::photoIccProfile(s.cinfo);
+        upright.toSrgb.emplace(upright.profile.data(), upright.profile.size(), PixelOrder::Bgr);
+    } catch (const std::bad_alloc&) {
+        return SPI_NO_MEMORY;
+    }
+    UprightRows& rows = *upright.rows;
+    const SrgbTransform& toSrgb = *upright.toSrgb;
+
+    const std::int32_t height = rows.storedHeight();
     if (progress->report(0, height))
         return SPI_ABORT;
     jpeg_start_decompress(&s.cinfo);
-    if (s.cinfo.output_width != JDIMENSION(layout.width) || s.cinfo.output_height != JDIMENSION(height))
+    if (s.cinfo.output_width != JDIMENSION(rows.storedWidth()) || s.cinfo.output_height != JDIMENSION(height))
         ERREXIT(&s.cinfo, JERR_NOTIMPL);
     const bool cmyk = s.cinfo.out_color_space == JCS_CMYK;
     JSAMPARRAY cmykRow = cmyk ? s.cinfo.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&s.cinfo),
                                                           JPOOL_IMAGE, s.cinfo.output_width * 4, 1)
                               : nullptr;
-    const std::size_t used = std::size_t(layout.width) * (grey ? 1 : 3);
+    const std::size_t used = std::size_t(s.cinfo.output_width) * (grey ? 1 : 3);
+    const std::size_t stride = (used + 3) & ~std::size_t(3);
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
-        const JDIMENSION y = s.cinfo.output_scanline;
-        std::uint8_t* row = bits + std::size_t(height - 1 - std::int32_t(y)) * layout.stride;
+        const auto y = std::int32_t(s.cinfo.output_scanline);
+        std::uint8_t* row = rows.row(y);
         JSAMPROW target = cmyk ? cmykRow[0] : row;
         if (jpeg_read_scanlines(&s.cinfo, &target, 1) != 1)
             ERREXIT(&s.cinfo, JERR_INPUT_EMPTY);
         if (cmyk)
             bgrFromCmyk(cmykRow[0], row, s.cinfo.output_width, s.cinfo.saw_Adobe_marker);
-        std::memset(row + used, 0, layout.stride - used);
+        toSrgb.apply(row, s.cinfo.output_width);
+        std::memset(row + used, 0, stride - used);
+        rows.finish(y, 1);
         const std::int32_t count = std::int32_t(s.cinfo.output_scanline);
         if (count < height && progress->report(count, height))
             return SPI_ABORT;
     }
+    rows.complete();
     if (progress->report(height, height))
         return SPI_ABORT;
     return SPI_ALL_RIGHT;
@@ -188,7 +223,8 @@ std::int32_t runSession(const std::uint8_t* data, std::size_t size, JpegPictureI
     s.cinfo.err = jpeg_std_error(&s.error.pub);
     s.error.pub.error_exit = onError;
     s.error.pub.emit_message = onMessage;
-    const std::int32_t result = run(s, data, size, info, out, progress);
+    Upright upright;
+    const std::int32_t result = run(s, upright, data, size, info, out, progress);
     jpeg_destroy_decompress(&s.cinfo);
     return result;
 }

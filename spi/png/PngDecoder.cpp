@@ -1,10 +1,16 @@
 #include "PngDecoder.h"
 
+#include "imaging/ExifOrientation.h"
+#include "imaging/SrgbTransform.h"
+#include "spi/common/UprightDib.h"
+
 #include <spng.h>
 
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <utility>
 
 namespace tavo::spi {
 namespace {
@@ -86,6 +92,10 @@ public:
     spng_ihdr ihdr_{};
     spng_phys phys_{};
     bool hasPhys_ = false;
+    // From the eXIf and iCCP chunks; the profile stays owned by libspng.
+    int orientation_ = 1;
+    const std::uint8_t* profile_ = nullptr;
+    std::size_t profileSize_ = 0;
 };
 
 std::int32_t Reader::open(const std::uint8_t* data, std::size_t size)
@@ -109,6 +119,14 @@ std::int32_t Reader::open(const std::uint8_t* data, std::size_t size)
     if (phys != SPNG_OK && phys != SPNG_ECHUNKAVAIL)
         return fromSpng(phys);
     hasPhys_ = phys == SPNG_OK;
+    spng_exif exif{};
+    if (spng_get_exif(ctx_, &exif) == SPNG_OK)
+        orientation_ = exifOrientation(reinterpret_cast<const std::uint8_t*>(exif.data), exif.length);
+    spng_iccp iccp{};
+    if (spng_get_iccp(ctx_, &iccp) == SPNG_OK) {
+        profile_ = reinterpret_cast<const std::uint8_t*>(iccp.profile);
+        profileSize_ = iccp.profile_len;
+    }
     return SPI_ALL_RIGHT;
 }
 
@@ -321,13 +339,49 @@ std::int32_t Reader::decode(Plan& plan, DibAllocator& out, const Progress& progr
     if (bufferBytes > kMaxImageBytes * 3)
         return SPI_NO_MEMORY;
 
-    auto* info = static_cast<std::uint8_t*>(out.allocateInfo(layout.infoBytes()));
-    auto* bits = static_cast<std::uint8_t*>(out.allocateBits(layout.imageBytes));
+    // The bitmap is the picture upright; the rows are converted as stored.
+    DibLayout upright = layout;
+    if (std::int32_t result = planUprightDib(orientation_, ihdr_.width, ihdr_.height, upright))
+        return result;
+    if (swapsSides(orientation_))
+        std::swap(upright.xPelsPerMeter, upright.yPelsPerMeter);
+    // Colour pictures with a profile are converted to sRGB: the decoded rows
+    // before transparency is composed, the palette, or (16-bit samples) the
+    // reduced rows.
+    const bool colour = ihdr_.color_type == SPNG_COLOR_TYPE_INDEXED || ihdr_.color_type == SPNG_COLOR_TYPE_TRUECOLOR ||
+                        ihdr_.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+    const PixelOrder order = plan.kind == RowKind::Rgb8 ? PixelOrder::Rgb
+        : plan.kind == RowKind::Rgba8                   ? PixelOrder::Rgba
+        : plan.kind == RowKind::Rgba16                  ? PixelOrder::Bgr
+                                                        : PixelOrder::Bgra;
+    const SrgbTransform toSrgb(colour ? profile_ : nullptr, colour ? profileSize_ : 0, order);
+    if (plan.kind == RowKind::Samples)
+        toSrgb.apply(&plan.palette[0][0], 256);
+    const bool convertDecoded = toSrgb.active() && (plan.kind == RowKind::Rgb8 || plan.kind == RowKind::Rgba8);
+    const bool convertReduced = toSrgb.active() && plan.kind == RowKind::Rgba16;
+
+    auto* info = static_cast<std::uint8_t*>(out.allocateInfo(upright.infoBytes()));
+    auto* bits = static_cast<std::uint8_t*>(out.allocateBits(upright.imageBytes));
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[bufferBytes]);
     if (info == nullptr || bits == nullptr || !buffer)
         return SPI_NO_MEMORY;
-    writeInfoHeader(layout, info);
+    writeInfoHeader(upright, info);
     std::memcpy(info + 40, plan.palette, 4 * std::size_t(layout.colors));
+    std::optional<UprightRows> rows;
+    try {
+        rows.emplace(orientation_, upright, bits, layout.bitCount / 8);
+    } catch (const std::bad_alloc&) {
+        return SPI_NO_MEMORY;
+    }
+    auto putRow = [&](std::uint8_t* decoded, std::int32_t y) {
+        if (convertDecoded)
+            toSrgb.apply(decoded, std::size_t(layout.width));
+        std::uint8_t* target = rows->row(y);
+        convertRow(plan, decoded, target);
+        if (convertReduced)
+            toSrgb.apply(target, std::size_t(layout.width));
+        rows->finish(y, 1);
+    };
 
     const std::int32_t height = layout.height;
     if (progress.report(0, height))
@@ -358,7 +412,7 @@ std::int32_t Reader::decode(Plan& plan, DibAllocator& out, const Progress& progr
             std::uint8_t* target = plan.interlaced ? buffer.get() + row.row_num * rowBytes : buffer.get();
             error = spng_decode_row(ctx_, target, rowBytes);
             if (!plan.interlaced && (error == SPNG_OK || error == SPNG_EOI))
-                convertRow(plan, target, bits + std::size_t(height - 1 - std::int32_t(row.row_num)) * layout.stride);
+                putRow(target, std::int32_t(row.row_num));
         }
         if (error != SPNG_OK && error != SPNG_EOI)
             break;
@@ -380,9 +434,9 @@ std::int32_t Reader::decode(Plan& plan, DibAllocator& out, const Progress& progr
         if (spread)
             plan.sampleBits = 8;
         for (std::int32_t y = 0; y < height; ++y)
-            convertRow(plan, buffer.get() + std::size_t(y) * pitch,
-                       bits + std::size_t(height - 1 - y) * layout.stride);
+            putRow(buffer.get() + std::size_t(y) * pitch, y);
     }
+    rows->complete();
     if (progress.report(height, height))
         return SPI_ABORT;
     return SPI_ALL_RIGHT;
@@ -404,12 +458,13 @@ std::int32_t readPngInfo(const std::uint8_t* data, std::size_t size, PngPictureI
         return result;
     if (std::int32_t result = reader.makePlan(plan))
         return result;
-    info.width = plan.layout.width;
-    info.height = plan.layout.height;
+    const bool swapped = swapsSides(reader.orientation_);
+    info.width = swapped ? plan.layout.height : plan.layout.width;
+    info.height = swapped ? plan.layout.width : plan.layout.height;
     info.bitCount = std::int16_t(plan.layout.bitCount);
     if (reader.hasPhys_ && reader.phys_.unit_specifier == 1) {
-        info.xDensity = densityPerInch(reader.phys_.ppu_x);
-        info.yDensity = densityPerInch(reader.phys_.ppu_y);
+        info.xDensity = densityPerInch(swapped ? reader.phys_.ppu_y : reader.phys_.ppu_x);
+        info.yDensity = densityPerInch(swapped ? reader.phys_.ppu_x : reader.phys_.ppu_y);
     }
     return SPI_ALL_RIGHT;
 }

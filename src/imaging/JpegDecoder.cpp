@@ -1,6 +1,9 @@
 #include "imaging/JpegDecoder.h"
 
+#include "imaging/JpegPhotoMarkers.h"
 #include "imaging/JpegSession.h"
+#include "imaging/OrientedRows.h"
+#include "imaging/SrgbTransform.h"
 #include "platform/Errors.h"
 
 #include <algorithm>
@@ -9,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace tavo {
 
@@ -104,11 +108,17 @@ void TJPEGImage::readHeader()
     if (!session.create())
         raise(session);
     jpeg_decompress_struct& cinfo = session.info();
-    if (!session.guarded([&cinfo] { jpeg_read_header(&cinfo, TRUE); }))
+    if (!session.guarded([&cinfo] {
+            jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+            jpeg_read_header(&cinfo, TRUE);
+        }))
         raise(session);
-    // libjpeg refuses sides beyond 65500, so both fit.
+    // libjpeg refuses sides beyond 65500, so both fit. The sizes are those of
+    // the picture shown upright.
     width_ = static_cast<std::int32_t>(cinfo.image_width);
     height_ = static_cast<std::int32_t>(cinfo.image_height);
+    if (swapsSides(jpeg::photoOrientation(cinfo)))
+        std::swap(width_, height_);
 }
 
 const Bitmap& TJPEGImage::bitmap()
@@ -124,7 +134,10 @@ Bitmap TJPEGImage::decode() const
     if (!session.create())
         raise(session);
     jpeg_decompress_struct& cinfo = session.info();
-    if (!session.guarded([&cinfo] { jpeg_read_header(&cinfo, TRUE); }))
+    if (!session.guarded([&cinfo] {
+            jpeg::keepPhotoMarkers(cinfo);
+            jpeg_read_header(&cinfo, TRUE);
+        }))
         raise(session);
 
     cinfo.scale_num = 1;
@@ -148,11 +161,22 @@ Bitmap TJPEGImage::decode() const
     }
     if (!session.guarded([&cinfo] { jpeg_calc_output_dimensions(&cinfo); }))
         raise(session);
-    // Checked against the bitmap's limits before libjpeg allocates its buffers.
-    Bitmap bitmap(static_cast<std::int32_t>(cinfo.output_width), static_cast<std::int32_t>(cinfo.output_height),
-                  quantized ? 8 : 24);
+    // The picture is delivered upright; its size is checked against the
+    // bitmap's limits before libjpeg allocates its buffers.
+    const int orientation = jpeg::photoOrientation(cinfo);
+    const auto storedWidth = static_cast<std::int32_t>(cinfo.output_width);
+    const auto storedHeight = static_cast<std::int32_t>(cinfo.output_height);
+    Bitmap bitmap(swapsSides(orientation) ? storedHeight : storedWidth,
+                  swapsSides(orientation) ? storedWidth : storedHeight, quantized ? 8 : 24);
     if (!session.guarded([&cinfo] { jpeg_start_decompress(&cinfo); }))
         raise(session);
+
+    // Colour files with a profile are converted to sRGB: the rows as they
+    // come, or the palette of the 8-bit mode. Greyscale and CMYK pictures stay
+    // as stored.
+    const bool colour = cinfo.out_color_components == 3 && !cmyk;
+    const std::vector<std::uint8_t> profile = colour ? jpeg::photoIccProfile(cinfo) : std::vector<std::uint8_t>{};
+    const SrgbTransform toSrgb(profile.data(), profile.size(), quantized ? PixelOrder::Bgra : PixelOrder::Bgr);
 
     if (quantized) {
         std::vector<PaletteEntry> palette(static_cast<std::size_t>(cinfo.actual_number_of_colors));
@@ -162,24 +186,29 @@ Bitmap TJPEGImage::decode() const
             palette[i] = grey ? PaletteEntry{red, red, red, 0}
                               : PaletteEntry{cinfo.colormap[2][i], cinfo.colormap[1][i], red, 0};
         }
+        static_assert(sizeof(PaletteEntry) == 4);
+        toSrgb.apply(reinterpret_cast<std::uint8_t*>(palette.data()), palette.size());
         bitmap.setPalette(std::move(palette));
     }
 
     const JDIMENSION height = cinfo.output_height;
     if (height > 0) {
         std::uint8_t* top = bitmap.mutableRow(0);
-        const std::ptrdiff_t distance = height > 1 ? bitmap.mutableRow(1) - top
-                                                   : static_cast<std::ptrdiff_t>(bitmap.stride());
+        const std::ptrdiff_t distance = bitmap.height() > 1 ? bitmap.mutableRow(1) - top
+                                                            : static_cast<std::ptrdiff_t>(bitmap.stride());
+        OrientedRows rows(orientation, storedWidth, storedHeight, quantized ? 1 : 3, top, distance);
+        const bool convert = toSrgb.active() && !quantized;
         if (cmyk) {
             std::vector<JSAMPLE> scratch(static_cast<std::size_t>(cinfo.output_width) * 4);
             JSAMPLE* line = scratch.data();
             const bool inverted = cinfo.saw_Adobe_marker;
             const bool ok = session.guarded([&] {
                 while (cinfo.output_scanline < height) {
-                    std::uint8_t* target = top + static_cast<std::ptrdiff_t>(cinfo.output_scanline) * distance;
+                    const auto y = static_cast<std::int32_t>(cinfo.output_scanline);
                     if (jpeg_read_scanlines(&cinfo, &line, 1) == 0)
                         break;
-                    cmykRowToBgr(line, target, cinfo.output_width, inverted);
+                    cmykRowToBgr(line, rows.row(y), cinfo.output_width, inverted);
+                    rows.finish(y, 1);
                 }
             });
             if (!ok)
@@ -191,14 +220,20 @@ Bitmap TJPEGImage::decode() const
                 ? std::min<JDIMENSION>(static_cast<JDIMENSION>(cinfo.rec_outbuf_height), kMaxLinesPerCall)
                 : 1;
             const bool ok = session.guarded([&] {
-                JSAMPROW rows[kMaxLinesPerCall];
+                JSAMPROW lines[kMaxLinesPerCall];
                 while (cinfo.output_scanline < height) {
-                    const JDIMENSION first = cinfo.output_scanline;
-                    const JDIMENSION count = std::min(perCall, height - first);
+                    const auto first = static_cast<std::int32_t>(cinfo.output_scanline);
+                    const auto count = std::min(perCall, static_cast<JDIMENSION>(rows.rowsAvailable(first)));
                     for (JDIMENSION i = 0; i < count; ++i)
-                        rows[i] = top + static_cast<std::ptrdiff_t>(first + i) * distance;
-                    if (jpeg_read_scanlines(&cinfo, rows, count) == 0)
+                        lines[i] = rows.row(first + static_cast<std::int32_t>(i));
+                    const JDIMENSION read = jpeg_read_scanlines(&cinfo, lines, count);
+                    if (read == 0)
                         break; // our source never suspends; this only guards the loop
+                    if (convert) {
+                        for (JDIMENSION i = 0; i < read; ++i)
+                            toSrgb.apply(lines[i], cinfo.output_width);
+                    }
+                    rows.finish(first, static_cast<std::int32_t>(read));
                 }
             });
             if (!ok)

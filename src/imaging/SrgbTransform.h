@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace tavo {
 
@@ -31,9 +32,12 @@ public:
     void apply(std::uint8_t* pixels, std::size_t count) const;
 
 private:
+    class MatrixShaper;
+    PixelOrder order_;
+    std::unique_ptr<MatrixShaper> shaper_;
+    // Little CMS's context and transform, for profiles the fast path cannot take.
     void* context_ = nullptr;
     void* transform_ = nullptr;
-    std::size_t pixelSize_ = 3;
 };
 
 } // namespace tavo

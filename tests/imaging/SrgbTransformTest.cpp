@@ -56,6 +56,38 @@ std::array<double, 3> adobeToSrgb(const std::array<std::uint8_t, 3>& rgb) {
     return out;
 }
 
+// Adobe RGB again, but as a table (RGB to Lab, 33 points a side) sampled from
+// the matrix profile: the kind of profile the fast path does not take.
+std::vector<std::uint8_t> adobeRgbTableProfile() {
+    const auto matrixProfile = adobeRgbProfile();
+    cmsHPROFILE adobe = cmsOpenProfileFromMem(matrixProfile.data(), static_cast<cmsUInt32Number>(matrixProfile.size()));
+    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(adobe, TYPE_RGB_16, lab, TYPE_LabV2_16, INTENT_RELATIVE_COLORIMETRIC,
+                                             cmsFLAGS_NOOPTIMIZE);
+    cmsCloseProfile(adobe);
+    cmsCloseProfile(lab);
+    cmsStage* table = cmsStageAllocCLut16bit(nullptr, 33, 3, 3, nullptr);
+    cmsStageSampleCLut16bit(
+        table,
+        [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+            cmsDoTransform(static_cast<cmsHTRANSFORM>(transform), in, out, 1);
+            return TRUE;
+        },
+        toLab, 0);
+    cmsDeleteTransform(toLab);
+    cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 3, 3);
+    cmsPipelineInsertStage(pipeline, cmsAT_BEGIN, table);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 2.1);
+    cmsSetDeviceClass(profile, cmsSigDisplayClass);
+    cmsSetColorSpace(profile, cmsSigRgbData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
+    cmsPipelineFree(pipeline);
+    return saved(profile);
+}
+
 struct OrderCase {
     PixelOrder order;
     int red, green, blue, alpha; // byte offsets; alpha -1 when there is none
@@ -64,7 +96,13 @@ struct OrderCase {
 
 TEST(SrgbTransform, ConvertsAdobeRgbInEveryPixelOrderAndKeepsAlpha)
 {
-    const auto profile = adobeRgbProfile();
+    const auto matrixProfile = adobeRgbProfile();
+    const auto tableProfile = adobeRgbTableProfile();
+    // The table's interpolation adds its own small error.
+    const struct {
+        const std::vector<std::uint8_t>* profile;
+        int tolerance;
+    } profiles[] = {{&matrixProfile, 2}, {&tableProfile, 3}};
     const OrderCase cases[] = {{PixelOrder::Bgr, 2, 1, 0, -1, 3},
                                {PixelOrder::Rgb, 0, 1, 2, -1, 3},
                                {PixelOrder::Bgra, 2, 1, 0, 3, 4},
@@ -75,9 +113,10 @@ TEST(SrgbTransform, ConvertsAdobeRgbInEveryPixelOrderAndKeepsAlpha)
             for (int b = 0; b < 256; b += 17)
                 colours.push_back({static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)});
 
+    for (const auto& [profile, tolerance] : profiles)
     for (const OrderCase& c : cases) {
-        SCOPED_TRACE(c.size * 10 + c.red);
-        SrgbTransform transform(profile.data(), profile.size(), c.order);
+        SCOPED_TRACE(c.size * 10 + c.red + 100 * tolerance);
+        SrgbTransform transform(profile->data(), profile->size(), c.order);
         ASSERT_TRUE(transform.active());
         std::vector<std::uint8_t> pixels(colours.size() * c.size);
         for (std::size_t i = 0; i < colours.size(); ++i) {
@@ -100,7 +139,7 @@ TEST(SrgbTransform, ConvertsAdobeRgbInEveryPixelOrderAndKeepsAlpha)
                 ASSERT_EQ(p[c.alpha], static_cast<std::uint8_t>(i * 7)) << "pixel " << i;
             }
         }
-        EXPECT_LE(worst, 2);
+        EXPECT_LE(worst, tolerance);
     }
 }
 

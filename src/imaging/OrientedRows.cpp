@@ -1,0 +1,146 @@
+#include "imaging/OrientedRows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavo {
+
+namespace {
+
+// Rows of a band for the quarter turns: each upright row then receives this
+// many pixels at once, while the band's rows, read across, stay in the
+// first-level cache.
+constexpr std::int32_t kBandRows = 32;
+
+// Columns ahead whose upright rows are fetched before they are written.
+constexpr std::ptrdiff_t kPrefetchColumns = 8;
+// Lines fetched along each run: its first, middle and last; a run of 32 pixels
+// of 3 bytes spans at most three cache lines.
+constexpr std::ptrdiff_t kPrefetchLines = 3;
+
+int validOrientation(int orientation) { return orientation >= 1 && orientation <= 8 ? orientation : 1; }
+
+template <int BytesPerPixel>
+void copyPixel(std::uint8_t* to, const std::uint8_t* from) {
+    std::memcpy(to, from, BytesPerPixel);
+}
+
+template <int BytesPerPixel>
+void reversePixels(std::uint8_t* row, std::int32_t width) {
+    std::uint8_t* left = row;
+    std::uint8_t* right = row + static_cast<std::ptrdiff_t>(width - 1) * BytesPerPixel;
+    std::uint8_t swap[BytesPerPixel];
+    for (; left < right; left += BytesPerPixel, right -= BytesPerPixel) {
+        copyPixel<BytesPerPixel>(swap, left);
+        copyPixel<BytesPerPixel>(left, right);
+        copyPixel<BytesPerPixel>(right, swap);
+    }
+}
+
+// Stored column x of the band's rows becomes a run of count pixels in one
+// upright row. The run is gathered from the band, whose rows stay in cache
+// from one column to the next, into a small buffer by whole words, then
+// stored with one wide copy: the upright rows, each in another place, see few
+// and wide stores.
+template <int BytesPerPixel>
+void transposeBand(const std::uint8_t* band, std::size_t bandStride, std::int32_t width, std::int32_t count,
+                   std::uint8_t* origin, std::ptrdiff_t stepX, std::ptrdiff_t stepY) {
+    // Three-byte pixels move as four bytes; the spare byte is overwritten by
+    // the next pixel or lies beyond the run.
+    constexpr int kWord = BytesPerPixel == 3 ? 4 : BytesPerPixel;
+    std::uint8_t run[kBandRows * BytesPerPixel + kWord];
+    const std::size_t runBytes = static_cast<std::size_t>(count) * BytesPerPixel;
+    const bool forward = stepY > 0;
+    // The run's lowest address, from where stored row 0 of the column goes.
+    const std::ptrdiff_t runStart = forward ? 0 : (count - 1) * stepY;
+    const std::ptrdiff_t nextRow = forward ? static_cast<std::ptrdiff_t>(bandStride) : -static_cast<std::ptrdiff_t>(bandStride);
+    const std::uint8_t* firstRow = forward ? band : band + static_cast<std::size_t>(count - 1) * bandStride;
+    for (std::int32_t x = 0; x < width; ++x) {
+        std::uint8_t* to = origin + static_cast<std::ptrdiff_t>(x) * stepX + runStart;
+        // Each column lands in another upright row, a pattern the hardware
+        // does not foresee: the run a few columns ahead is fetched early.
+        if (x + kPrefetchColumns < width) {
+            std::uint8_t* ahead = to + kPrefetchColumns * stepX;
+            for (std::ptrdiff_t line = 0; line < kPrefetchLines; ++line)
+                __builtin_prefetch(ahead + static_cast<std::ptrdiff_t>(runBytes - 1) * line / (kPrefetchLines - 1), 1);
+        }
+        const std::uint8_t* from = firstRow + static_cast<std::size_t>(x) * BytesPerPixel;
+        for (std::int32_t i = 0; i < count; ++i, from += nextRow)
+            std::memcpy(run + i * BytesPerPixel, from, kWord);
+        std::memcpy(to, run, runBytes);
+    }
+}
+
+} // namespace
+
+bool swapsSides(int orientation) { return validOrientation(orientation) >= 5; }
+
+OrientedRows::OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
+                           std::uint8_t* target, std::ptrdiff_t rowDistance)
+    : orientation_(validOrientation(orientation)), width_(storedWidth), height_(storedHeight),
+      bytesPerPixel_(bytesPerPixel), target_(target), rowDistance_(rowDistance) {
+    const std::ptrdiff_t pixel = bytesPerPixel;
+    const std::ptrdiff_t lastX = std::max<std::ptrdiff_t>(storedWidth - 1, 0);
+    const std::ptrdiff_t lastY = std::max<std::ptrdiff_t>(storedHeight - 1, 0);
+    // Upright (u, v) of stored (x, y) for each orientation, as origin + steps.
+    switch (orientation_) {
+    case 1: origin_ = target; stepX_ = pixel; stepY_ = rowDistance; break;                                  // (x, y)
+    case 2: origin_ = target + lastX * pixel; stepX_ = -pixel; stepY_ = rowDistance; break;                 // (W-1-x, y)
+    case 3: origin_ = target + lastY * rowDistance + lastX * pixel; stepX_ = -pixel; stepY_ = -rowDistance; break; // (W-1-x, H-1-y)
+    case 4: origin_ = target + lastY * rowDistance; stepX_ = pixel; stepY_ = -rowDistance; break;           // (x, H-1-y)
+    case 5: origin_ = target; stepX_ = rowDistance; stepY_ = pixel; break;                                  // (y, x)
+    case 6: origin_ = target + lastY * pixel; stepX_ = rowDistance; stepY_ = -pixel; break;                 // (H-1-y, x)
+    case 7: origin_ = target + lastX * rowDistance + lastY * pixel; stepX_ = -rowDistance; stepY_ = -pixel; break; // (H-1-y, W-1-x)
+    default: origin_ = target + lastX * rowDistance; stepX_ = -rowDistance; stepY_ = pixel; break;          // (y, W-1-x)
+    }
+    if (swapsSides(orientation_)) {
+        bandStride_ = (static_cast<std::size_t>(storedWidth) * static_cast<std::size_t>(bytesPerPixel) + 3) & ~std::size_t{3};
+        // Slack for the word-wide reads of three-byte pixels at a row's end.
+        band_.resize(bandStride_ * static_cast<std::size_t>(std::min(kBandRows, std::max(storedHeight, 1))) + 4);
+    }
+}
+
+std::int32_t OrientedRows::rowsAvailable(std::int32_t y) const {
+    if (band_.empty())
+        return height_ - y;
+    return std::min(kBandRows - y % kBandRows, height_ - y);
+}
+
+std::uint8_t* OrientedRows::row(std::int32_t y) {
+    if (!band_.empty())
+        return band_.data() + static_cast<std::size_t>(y % kBandRows) * bandStride_;
+    // Rows keep their order (1, 2) or are reversed (3, 4); a mirrored row is
+    // written at the left end of its upright row and reversed in finish().
+    const std::int32_t uprightY = orientation_ <= 2 ? y : height_ - 1 - y;
+    return target_ + static_cast<std::ptrdiff_t>(uprightY) * rowDistance_;
+}
+
+void OrientedRows::finish(std::int32_t first, std::int32_t count) {
+    if (!band_.empty()) {
+        const std::int32_t end = first + count;
+        if (end % kBandRows == 0 || end == height_)
+            placeBand(end - 1 - (end - 1) % kBandRows, end);
+        return;
+    }
+    if (stepX_ > 0)
+        return;
+    for (std::int32_t y = first; y < first + count; ++y) {
+        switch (bytesPerPixel_) {
+        case 1: reversePixels<1>(row(y), width_); break;
+        case 3: reversePixels<3>(row(y), width_); break;
+        default: reversePixels<4>(row(y), width_); break;
+        }
+    }
+}
+
+void OrientedRows::placeBand(std::int32_t first, std::int32_t end) {
+    std::uint8_t* origin = origin_ + static_cast<std::ptrdiff_t>(first) * stepY_;
+    const std::int32_t count = end - first;
+    switch (bytesPerPixel_) {
+    case 1: transposeBand<1>(band_.data(), bandStride_, width_, count, origin, stepX_, stepY_); break;
+    case 3: transposeBand<3>(band_.data(), bandStride_, width_, count, origin, stepX_, stepY_); break;
+    default: transposeBand<4>(band_.data(), bandStride_, width_, count, origin, stepX_, stepY_); break;
+    }
+}
+
+} // namespace tavo

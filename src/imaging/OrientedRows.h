@@ -1,0 +1,55 @@
+// Writes a picture upright while it is decoded. A decoder asks where each
+// stored row goes, fills it, converts it as it likes while it is in cache, and
+// reports it finished; the rows then reach their places in the upright
+// picture as an EXIF orientation says. Orientations that keep rows as rows are
+// decoded in place (mirrored rows are reversed in place); quarter turns are
+// decoded into a band of a few rows that is then transposed into the target.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tavo {
+
+// True for the orientations 5 to 8: the upright picture's width is the stored
+// height. Values outside 1 to 8 are taken as 1.
+bool swapsSides(int orientation);
+
+class OrientedRows {
+public:
+    // target is the upright picture's top row, rowDistance the bytes from one
+    // of its rows to the next below (negative for bottom-up memory).
+    // bytesPerPixel is 1, 3 or 4. Throws std::bad_alloc when the band cannot
+    // be had.
+    OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
+                 std::uint8_t* target, std::ptrdiff_t rowDistance);
+
+    // Stored rows that may be asked for from row y on before finish() is
+    // called for them: the rest of the band, or all remaining rows.
+    std::int32_t rowsAvailable(std::int32_t y) const;
+    // Where stored row y is to be written (storedWidth × bytesPerPixel bytes).
+    std::uint8_t* row(std::int32_t y);
+    // Stored rows first to first + count - 1 are written; rows are finished
+    // in order from the top.
+    void finish(std::int32_t first, std::int32_t count);
+
+private:
+    void placeBand(std::int32_t first, std::int32_t end);
+
+    int orientation_;
+    std::int32_t width_;
+    std::int32_t height_;
+    int bytesPerPixel_;
+    std::uint8_t* target_;
+    std::ptrdiff_t rowDistance_;
+    // Where stored pixel (0, 0) goes, and the step in the target for one
+    // stored pixel to the right and one stored row down.
+    std::uint8_t* origin_;
+    std::ptrdiff_t stepX_;
+    std::ptrdiff_t stepY_;
+    std::vector<std::uint8_t> band_;
+    std::size_t bandStride_ = 0;
+};
+
+} // namespace tavo
