@@ -18,7 +18,7 @@ title_of() {
 window_of() {
   local pid=$1 window=""
   for _ in $(seq 1 400); do
-    window=$(xdotool search --onlyvisible --pid "$pid" --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
+    window=$(xdotool search --all --onlyvisible --pid "$pid" --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && { echo "$window"; return 0; }
     kill -0 "$pid" 2>/dev/null || fail "the viewer ($pid) ended early"
     sleep 0.05
