@@ -52,6 +52,10 @@ trap '[ -z "$pid" ] || { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; } || 
 pid=$!
 window=$(window_of "$pid")
 wait_title "$window" "first.png(7 × 5)"
+# The window carries the program's icon, small and large (the X platform
+# sends sizes up to 128 pixels).
+icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ' || true)
+case "$icons" in *"Icon (16 x 16)"*"Icon (128 x 128)"*) ;; *) fail "the window's icons are: $icons" ;; esac
 
 # A picture named like an option is still reachable through its folder, here
 # handed over by a second start to the viewer that runs.

@@ -21,8 +21,8 @@
 
 namespace {
 
-// The arguments the toolkit sees: the program's own, with "-platform xcb" in
-// front when a Wayland session also offers X. Passed as an argument rather
+// The arguments the toolkit sees: the program's own, with the xcb platform
+// asked for in front when a Wayland session also offers X. Passed as an argument rather
 // than set in the environment, so that external tools started from the viewer
 // still choose their own platform.
 std::vector<char*> toolkitArguments(int argc, char** argv)
