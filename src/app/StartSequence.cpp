@@ -1,5 +1,7 @@
 #include "app/StartSequence.h"
 
+#include "app/DisplayChoice.h"
+#include "app/ProgramOptions.h"
 #include "app/SendProcess.h"
 #include "platform/HandOverClient.h"
 #include "platform/ProgramExec.h"
@@ -40,10 +42,18 @@ std::optional<ViewerInstance> startInstance(const std::string& folder, const std
     }
 }
 
+std::string instanceFolder(const std::optional<std::string>& platformArgument)
+{
+    const std::string runtime = platform::runtimeFolder();
+    const DisplayChoice choice = chooseDisplay(currentSession(platformArgument));
+    return choice.instanceFolderName.empty() ? runtime : platform::privateSubfolder(runtime, choice.instanceFolderName);
+}
+
 std::optional<ViewerInstance> startInstance(const std::vector<std::string>& arguments, std::ostream& errors)
 {
+    const ProgramOptions options = parseProgramOptions(arguments);
     try {
-        return startInstance(platform::runtimeFolder(), arguments, platform::currentFolder(), errors);
+        return startInstance(instanceFolder(options.platform), options.arguments, platform::currentFolder(), errors);
     } catch (const platform::ESystemError& error) {
         errors << "TavoTavo: " << error.what() << '\n';
         return ViewerInstance{};

@@ -38,8 +38,14 @@ std::optional<ViewerInstance> startInstance(const std::string& folder, const std
                                             const std::string& currentFolder, std::ostream& errors,
                                             std::chrono::milliseconds wait = kViewerStartWait);
 
-// The same in the user's runtime folder. When that folder cannot be used
-// safely the process runs as a viewer of its own, with a message.
+// The folder of this user's viewer on the display the session and the
+// -platform argument name: a private folder in the user's runtime folder.
+// Throws ESystemError when it cannot be used safely.
+std::string instanceFolder(const std::optional<std::string>& platformArgument);
+
+// The same in instanceFolder(), the toolkit's -platform option taken out of
+// `arguments`. When that folder cannot be used safely the process runs as a
+// viewer of its own, with a message.
 std::optional<ViewerInstance> startInstance(const std::vector<std::string>& arguments, std::ostream& errors);
 
 // The viewer's end of the hand-over socket; none, with a message, when it

@@ -12,6 +12,11 @@ namespace tavo::platform {
 // Throws ESystemError when neither can be used safely.
 std::string runtimeFolder(const std::string& tmpRoot = "/tmp");
 
+// "<runtime>/<name>", a private folder of this user created when missing:
+// the instance folder of one display. Throws ESystemError when it cannot be
+// created or is not private.
+std::string privateSubfolder(const std::string& runtime, const std::string& name);
+
 // True when `path` is a real folder (not a link) owned by this user with no
 // access for group or others.
 bool isPrivateFolder(const std::string& path);

@@ -1,8 +1,9 @@
 // The application object: the error report for exceptions that leave an event
-// handler, and the user-interface font.
+// handler, the user-interface font, the toolkit's Japanese texts and the icon.
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 namespace tavo {
 
@@ -21,6 +22,16 @@ public:
 
     // Catches what a handler lets escape, reports it and goes on.
     bool notify(QObject* receiver, QEvent* event) override;
+
+    // Whether the toolkit's Japanese translation was found and installed.
+    bool toolkitTranslated() const { return toolkitTranslated_; }
+
+private:
+    QTranslator toolkitTranslation_;
+    bool toolkitTranslated_ = false;
 };
+
+// The name of the desktop entry and of the icon in the icon theme.
+inline constexpr const char* kDesktopName = "tavotavo";
 
 } // namespace tavo

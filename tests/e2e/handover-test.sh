@@ -18,6 +18,8 @@ cp "$viewer_build" "$(dirname "$viewer_build")/tavotavo-viewer" "$work/bin/"
 viewer="$work/bin/tavotavo"
 export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
+# The viewer of this X display listens in the display's own instance folder.
+socket="$XDG_RUNTIME_DIR/tavotavo-x11-$DISPLAY/TfrmTavo2MainForm"
 
 pids=()
 cleanup() {
@@ -58,7 +60,7 @@ start_viewer() {
   # Generous: the machine these run on may be busy.
   for _ in $(seq 1 400); do
     window=$(xdotool search --onlyvisible --pid "$viewer_pid" --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && [ -S "$XDG_RUNTIME_DIR/TfrmTavo2MainForm" ] && return 0
+    [ -n "$window" ] && [ -S "$socket" ] && return 0
     kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early"
     sleep 0.05
   done
@@ -194,7 +196,7 @@ same-instant)
 malformed)
   start_viewer "$work/a" first.bmp
   wait_title "$window" "first.bmp"
-  python3 "$here/handover-flood.py" "$XDG_RUNTIME_DIR/TfrmTavo2MainForm" || fail "the flood client failed"
+  python3 "$here/handover-flood.py" "$socket" || fail "the flood client failed"
   kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended"
   second_copy "$work" "$work/b/second.bmp"
   wait_title "$window" "second.bmp(50 × 20)"

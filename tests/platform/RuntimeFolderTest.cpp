@@ -69,6 +69,27 @@ TEST_F(RuntimeFolderTest, TheFolderUnderTmpIsCreatedPrivateAndReused)
     EXPECT_EQ(runtimeFolder(root_), own());
 }
 
+TEST_F(RuntimeFolderTest, EachDisplayGetsAPrivateSubfolderWithALockOfItsOwn)
+{
+    const std::string runtime = runtimeFolder(root_);
+    const std::string first = privateSubfolder(runtime, "tavotavo-x11-:1");
+    const std::string second = privateSubfolder(runtime, "tavotavo-x11-:2");
+    EXPECT_EQ(first, runtime + "/tavotavo-x11-:1");
+    EXPECT_EQ(modeOf(first), 0700u);
+    EXPECT_EQ(privateSubfolder(runtime, "tavotavo-x11-:1"), first);
+    // One viewer per display: the lock of one display leaves the other free.
+    auto lock = InstanceLock::tryAcquire(first);
+    ASSERT_TRUE(lock);
+    EXPECT_FALSE(InstanceLock::tryAcquire(first));
+    EXPECT_TRUE(InstanceLock::tryAcquire(second));
+
+    // A display folder that others may enter, or a link planted in its place, is refused.
+    ASSERT_EQ(chmod(second.c_str(), 0755), 0);
+    EXPECT_THROW(privateSubfolder(runtime, "tavotavo-x11-:2"), ESystemError);
+    ASSERT_EQ(symlink(first.c_str(), (runtime + "/tavotavo-x11-:3").c_str()), 0);
+    EXPECT_THROW(privateSubfolder(runtime, "tavotavo-x11-:3"), ESystemError);
+}
+
 TEST_F(RuntimeFolderTest, AFolderThatIsNotOursAloneIsRefused)
 {
     ASSERT_EQ(mkdir(own().c_str(), 0755), 0);

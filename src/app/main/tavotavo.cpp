@@ -1,6 +1,7 @@
 // The program the user starts. It decides before any toolkit is loaded: a
 // second copy hands its file to the running viewer and ends at once, without
 // a window; the first becomes the window program, keeping the lock.
+#include "app/ProgramOptions.h"
 #include "app/StartSequence.h"
 #include "platform/Errors.h"
 
@@ -8,8 +9,18 @@
 
 int main(int argc, char** argv)
 {
-    std::optional<tavo::ViewerInstance> instance =
-        tavo::startInstance(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    switch (tavo::parseProgramOptions(arguments).request) {
+    case tavo::ProgramRequest::kHelp:
+        std::cout << tavo::usageText();
+        return 0;
+    case tavo::ProgramRequest::kVersion:
+        std::cout << tavo::versionText();
+        return 0;
+    case tavo::ProgramRequest::kRun:
+        break;
+    }
+    std::optional<tavo::ViewerInstance> instance = tavo::startInstance(arguments, std::cerr);
     if (!instance)
         return 0;
     try {

@@ -2,6 +2,8 @@
 // socket. Started by the start program with the instance lock already held;
 // started directly, it makes the start decision itself.
 #include "app/CommandLine.h"
+#include "app/DisplayChoice.h"
+#include "app/ProgramOptions.h"
 #include "app/StartSequence.h"
 #include "imaging/JpegDecoder.h"
 #include "viewer/HandOverReceiver.h"
@@ -15,6 +17,29 @@
 
 #include <iostream>
 #include <memory>
+#include <vector>
+
+namespace {
+
+// The arguments the toolkit sees: the program's own, with the xcb platform
+// asked for in front when a Wayland session also offers X. Passed as an argument rather
+// than set in the environment, so that external tools started from the viewer
+// still choose their own platform.
+std::vector<char*> toolkitArguments(int argc, char** argv)
+{
+    std::vector<char*> arguments(argv, argv + argc);
+    const tavo::ProgramOptions options = tavo::parseProgramOptions({argv + 1, argv + argc});
+    if (tavo::chooseDisplay(tavo::currentSession(options.platform)).forceX11) {
+        static char option[] = "-platform";
+        // Falls back to Wayland when the X display named is not there after all.
+        static char value[] = "xcb;wayland";
+        arguments.insert(arguments.begin() + 1, {option, value});
+    }
+    arguments.push_back(nullptr);
+    return arguments;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -27,8 +52,10 @@ int main(int argc, char** argv)
     // in the socket's queue rather than retrying.
     const std::unique_ptr<tavo::platform::HandOverServer> server = tavo::openHandOverServer(*instance, std::cerr);
 
-    tavo::TavoApplication application(argc, argv);
-    tavo::setCommandLine(argc, argv);
+    std::vector<char*> arguments = toolkitArguments(argc, argv);
+    int toolkitArgc = static_cast<int>(arguments.size()) - 1;
+    tavo::TavoApplication application(toolkitArgc, arguments.data());
+    tavo::setCommandLine(toolkitArgc, arguments.data());
     // The JPEG decoder reads the screen depth once, before any window exists:
     // a screen of 8 bits or fewer gets 236-colour pictures.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
