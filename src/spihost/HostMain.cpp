@@ -136,15 +136,17 @@ bool handleUnload(Wire& wire, const Request& request)
 bool handlePluginInfo(Wire& wire, const Request& request)
 {
     TavoPluginInfo ask;
-    if (!request.fixed(&ask) || ask.buflen < 1 || static_cast<std::uint32_t>(ask.buflen) > TAVO_HOST_MAX_INFO_TEXT)
+    if (!request.fixed(&ask) || ask.buflen > static_cast<std::int32_t>(TAVO_HOST_MAX_INFO_TEXT))
         return false;
     const Library* lib = library(ask.library);
     if (lib == nullptr)
         return false;
-    std::vector<char> buffer(std::max<std::size_t>(256, static_cast<std::size_t>(ask.buflen) + 1) + kSlack, 0);
+    // A length of 0 or less is passed on as it is; no text comes back then.
+    const std::size_t length = ask.buflen > 0 ? static_cast<std::size_t>(ask.buflen) : 0;
+    std::vector<char> buffer(std::max<std::size_t>(256, length + 1) + kSlack, 0);
     TavoPluginInfoReply reply = {};
     reply.result = lib->getPluginInfo(ask.infono, buffer.data(), ask.buflen);
-    reply.textLength = static_cast<std::uint32_t>(strnlen(buffer.data(), static_cast<std::size_t>(ask.buflen)));
+    reply.textLength = static_cast<std::uint32_t>(strnlen(buffer.data(), length));
     return wire.sendFixed(request.header.type | TAVO_HOST_REPLY, request.header.call, reply,
                           {reinterpret_cast<const std::uint8_t*>(buffer.data()), reply.textLength});
 }
