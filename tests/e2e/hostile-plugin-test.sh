@@ -41,6 +41,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 title_of() {
   xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
 }
+# Error boxes are dialogs; the main window is not.
+is_box() {
+  xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG
+}
 
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
@@ -54,7 +58,9 @@ viewer_pid=$!
 pids+=($viewer_pid)
 window=""
 for _ in $(seq 1 400); do
-  window=$(xdotool search --onlyvisible --pid "$viewer_pid" --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
+  for id in $(xdotool search --onlyvisible --pid "$viewer_pid" --name '^TavoTavo' 2>/dev/null || true); do
+    is_box "$id" || window=$id
+  done
   [ -n "$window" ] && [ -S "$XDG_RUNTIME_DIR/TfrmTavo2MainForm" ] && break
   kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early"
   sleep 0.05
@@ -66,8 +72,8 @@ boxes=0
 dismiss_boxes() {
   local id
   for id in $(xdotool search --onlyvisible --pid "$viewer_pid" --name '^TavoTavo$' 2>/dev/null || true); do
-    [ "$id" = "$window" ] && continue
-    timeout 2 xdotool windowactivate --sync "$id" 2>/dev/null || true
+    [ "$id" != "$window" ] && is_box "$id" || continue
+    timeout 5 xdotool windowactivate --sync "$id" 2>/dev/null || true
     xdotool key --window "$id" Return 2>/dev/null || true
     boxes=$((boxes + 1))
     sleep 0.2
