@@ -10,6 +10,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <unistd.h>
 
 namespace tavo::spitest {
 namespace {
@@ -26,7 +28,7 @@ protected:
             ASSERT_NE(spi, nullptr) << name;
             registry.Add(std::move(spi));
         }
-        folder = fs::path(::testing::TempDir()) / "spi_host_path";
+        folder = fs::path(::testing::TempDir()) / ("spi_host_path-" + std::to_string(getpid()));
         fs::create_directories(folder);
     }
     void TearDown() override { fs::remove_all(folder); }
