@@ -61,7 +61,7 @@ for _ in $(seq 1 400); do
   for id in $(xdotool search --onlyvisible --pid "$viewer_pid" --name '^TavoTavo' 2>/dev/null || true); do
     is_box "$id" || window=$id
   done
-  [ -n "$window" ] && [ -S "$XDG_RUNTIME_DIR/TfrmTavo2MainForm" ] && break
+  [ -n "$window" ] && [ -S "$XDG_RUNTIME_DIR/tavotavo-x11-$DISPLAY/TfrmTavo2MainForm" ] && break
   kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early"
   sleep 0.05
 done
