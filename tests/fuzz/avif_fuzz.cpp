@@ -10,6 +10,8 @@
 //   (one command line)
 // Debian's libavif has no coverage instrumentation, so the fuzzer steers by
 // our code and finds faults inside the library only by chance mutations.
+// A run of 600 s on 2026-12-09 (55 thousand inputs, Debian's libavif 0.11.1
+// with dav1d) found nothing.
 #include "DibFuzzCheck.h"
 #include "spi/avif/AvifDecoder.h"
 

@@ -10,6 +10,12 @@
 //   (one command line)
 // Debian's libheif has no coverage instrumentation, so the fuzzer steers by
 // our code and finds faults inside the library only by chance mutations.
+// Runs on 2026-12-09 (Debian's libheif 1.15.1): the first found a picture
+// decoded larger than its header says (now shown at its decoded size), the
+// second a small file whose coded picture asked for gigabytes once the size
+// limit had been raised (libheif's own limit is now kept); both are kept in
+// corpus/heif/. A third run of 600 s (11 thousand inputs on a loaded
+// machine) found nothing.
 #include "DibFuzzCheck.h"
 #include "spi/heif/HeifDecoder.h"
 

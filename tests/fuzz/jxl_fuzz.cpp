@@ -10,6 +10,8 @@
 //   (one command line)
 // Debian's libjxl has no coverage instrumentation, so the fuzzer steers by
 // our code and finds faults inside the library only by chance mutations.
+// A run of 600 s on 2026-12-09 (24 thousand inputs, Debian's libjxl 0.7.0)
+// found nothing.
 #include "DibFuzzCheck.h"
 #include "spi/jxl/JxlDecoder.h"
 
