@@ -3,15 +3,18 @@
 // a window; the first becomes the window program, keeping the lock.
 #include "app/StartSequence.h"
 #include "platform/Errors.h"
+#include "platform/StartTimeline.h"
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+    tavo::platform::markStartPhase("start");
     std::optional<tavo::ViewerInstance> instance =
         tavo::startInstance(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
     if (!instance)
         return 0;
+    tavo::platform::markStartPhase("exec-viewer");
     try {
         tavo::becomeViewerProgram(*instance, argv);
     } catch (const tavo::Exception& error) {
