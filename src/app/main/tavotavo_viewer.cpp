@@ -18,6 +18,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -31,6 +32,11 @@ int main(int argc, char** argv)
     // in the socket's queue rather than retrying.
     const std::unique_ptr<tavo::platform::HandOverServer> server = tavo::openHandOverServer(*instance, std::cerr);
 
+    // Set before the decoding thread starts: setenv may move the environment
+    // while another thread reads it. (Taking the variable out again only
+    // moves entries inside the array, which a reader meanwhile survives.)
+    std::optional<tavo::platform::NoSessionBusAutolaunch> noAutolaunch(std::in_place);
+
     // The picture named first decodes on the second core while the toolkit
     // starts; the window's first load takes it (or its error) when it is the
     // file the load names, and decodes as usual otherwise.
@@ -38,11 +44,9 @@ int main(int argc, char** argv)
 
     tavo::TavoApplication application(argc, argv);
     tavo::setCommandLine(argc, argv);
-    {
-        // The accessibility bridge looks for the session bus once, here.
-        const tavo::platform::NoSessionBusAutolaunch noAutolaunch;
-        QAccessible::isActive();
-    }
+    // The accessibility bridge looks for the session bus once, here.
+    QAccessible::isActive();
+    noAutolaunch.reset();
     tavo::platform::markStartPhase("toolkit");
     // The JPEG decoder reads the screen depth once, before any window exists:
     // a screen of 8 bits or fewer gets 236-colour pictures.
