@@ -1,8 +1,10 @@
 // Starts a picture viewer and measures the time until the benchmark picture's
 // magenta pixels are on the X screen, then the viewer's peak resident memory.
 //   launch_pixel_probe TIMEOUT_MS command [arguments...]
-// Prints "<milliseconds> <peak resident KiB> <CPU milliseconds>" and ends the
-// viewer; the CPU time is taken when the picture appears.
+// Prints "<milliseconds> <peak resident KiB> <CPU milliseconds> <start>" and
+// ends the viewer; the CPU time is taken when the picture appears, and <start>
+// is the monotonic clock in microseconds at the spawn, against which the
+// viewer's own start-timeline marks are read (bench/startup).
 //
 // The screen is sampled as a few whole rows per poll (one XGetImage each):
 // cheap enough to poll every millisecond, and any viewer that shows the
@@ -121,7 +123,9 @@ int main(int argc, char** argv)
             // Give the viewer a moment to finish what it does after painting,
             // so the peak memory is that of the shown picture.
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            std::printf("%.1f %ld %.1f\n", ms, peakResidentKiB(pid), cpu);
+            const auto spawned =
+                std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count();
+            std::printf("%.1f %ld %.1f %lld\n", ms, peakResidentKiB(pid), cpu, static_cast<long long>(spawned));
             result = 0;
             break;
         }

@@ -1,6 +1,7 @@
 #include "viewer/MainForm.h"
 
 #include "app/CommandLine.h"
+#include "app/PicturePrefetch.h"
 #include "app/SettingsLocation.h"
 #include "interaction/MainFormKeys.h"
 #include "interaction/MainFormMouse.h"

@@ -29,6 +29,7 @@ namespace tavo {
 class ClickablePanel;
 class MainFormKeys;
 class MainFormMouse;
+class PicturePrefetch;
 class TdlgOption;
 class TSPIs;
 
@@ -105,6 +106,10 @@ public:
     // The plug-in registry; it owns every plug-in object.
     std::unique_ptr<TSPIs> SPIs1;
 
+    // The command-line picture decoding ahead while the window is built; the
+    // first load takes it when it names the same file, then lets it go.
+    std::unique_ptr<PicturePrefetch> prefetch;
+
     // The display picture: the bitmap that imgImgArea holds.
     const Bitmap& displayPicture() const { return imgImgArea->picture(); }
     ImageBounds imageBounds() const { return imgImgArea->bounds(); }
@@ -132,8 +137,9 @@ public:
     void UpdateToolIcons();
     void spbConfigClick();
 
-    // The mouse and keyboard handlers, and the options dialog, made once at
-    // start (just after the first paint) and kept to the end.
+    // The mouse and keyboard handlers, made with the window, and the hidden
+    // options dialog, made at its first use (not at start, where it would
+    // cost the first picture time and memory) and kept to the end.
     MainFormMouse* mouseHandlers = nullptr;
     MainFormKeys* keyHandlers = nullptr;
     TdlgOption* dlgOption = nullptr;

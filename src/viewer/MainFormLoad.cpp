@@ -2,7 +2,9 @@
 #include "viewer/MainForm.h"
 
 #include "app/PictureFile.h"
+#include "app/PicturePrefetch.h"
 #include "platform/Errors.h"
+#include "platform/StartTimeline.h"
 #include "platform/UserFolders.h"
 
 #include <QToolButton>
@@ -23,7 +25,13 @@ void TfrmTavo2MainForm::LoadCurFile()
 
     // The decoder's temporaries live and die inside the call; an error leaves
     // bmpSource, dblAspect, dblZoom, the bounds and the caption as they were.
-    const Bitmap decoded = decodePictureFile(strCurFile);
+    // The first load may find its picture (or its error) decoded already.
+    platform::markStartPhase("decode");
+    std::optional<Bitmap> ready;
+    if (const std::unique_ptr<PicturePrefetch> ahead = std::move(prefetch))
+        ready = ahead->take(strCurFile);
+    const Bitmap decoded = ready ? std::move(*ready) : decodePictureFile(strCurFile);
+    platform::markStartPhase("decoded");
 
     imgImgArea->setPicture(decoded);
     bmpSource = decoded;  // shares the pixels with the display picture
@@ -43,6 +51,7 @@ void TfrmTavo2MainForm::LoadCurFile()
 
     spdNext->setEnabled(true);
     spdPrev->setEnabled(true);
+    platform::markStartPhase("loaded");
 }
 
 } // namespace tavo

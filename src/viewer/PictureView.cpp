@@ -1,5 +1,6 @@
 #include "viewer/PictureView.h"
 
+#include "platform/StartTimeline.h"
 #include "viewer/ErrorReport.h"
 
 #include <QImage>
@@ -46,6 +47,7 @@ void PictureView::paintEvent(QPaintEvent* event)
                           exposed.height(), exposed.width() * 4, QImage::Format_RGB32);
         QPainter painter(this);
         painter.drawImage(exposed.topLeft(), part);
+        platform::markStartPhase("painted");
     });
 }
 

@@ -1,5 +1,7 @@
 #include "ViewerTestSupport.h"
 
+#include "app/PictureFile.h"
+#include "app/PicturePrefetch.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/MainForm.h"
 #include "platform/Errors.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 
@@ -297,6 +300,55 @@ TEST_F(MainFormTest, FailedLoadAtShowIsReportedAndTheWindowStays)
     EXPECT_TRUE(other.displayPicture().isEmpty());
     EXPECT_FALSE(other.spdNext->isEnabled());
     EXPECT_EQ(other.windowTitle(), "TavoTavo");
+}
+
+TEST_F(MainFormTest, TheCommandLinePictureDecodedAheadShowsAsItsOwnLoadWould)
+{
+    // A broken picture: its error is reported at the show's load, once, with
+    // the decoder's text, and the window stays with nothing loaded.
+    const std::string broken = dir.filePath("broken.jpg").toStdString();
+    {
+        QFile file(QString::fromStdString(broken));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\xFF\xD8 not a JPEG stream");
+    }
+    std::string expected;
+    try {
+        decodePictureFile(broken);
+    } catch (const std::exception& error) {
+        expected = error.what();
+    }
+    ASSERT_FALSE(expected.empty());
+    {
+        test::CollectedReports reports;
+        TfrmTavo2MainForm other;
+        other.strCurFile = broken;
+        other.prefetch = std::make_unique<PicturePrefetch>(broken);
+        EXPECT_TRUE(reports.texts.isEmpty()) << "nothing is reported before the load";
+        other.show();
+        ASSERT_EQ(reports.texts.size(), 1);
+        EXPECT_EQ(reports.texts[0], QString::fromStdString(expected) + ".");
+        EXPECT_TRUE(other.isVisible());
+        EXPECT_TRUE(other.displayPicture().isEmpty());
+        EXPECT_FALSE(other.spdNext->isEnabled());
+        EXPECT_EQ(other.windowTitle(), "TavoTavo");
+        EXPECT_EQ(other.prefetch, nullptr);
+    }
+
+    // A good one: the same picture, title line and list as a plain load.
+    const std::string good = picture("good.bmp", 300, 200);
+    test::CollectedReports reports;
+    TfrmTavo2MainForm ahead;
+    ahead.strCurFile = good;
+    ahead.prefetch = std::make_unique<PicturePrefetch>(good);
+    ahead.show();
+    load(good);
+    EXPECT_TRUE(reports.texts.isEmpty());
+    EXPECT_EQ(ahead.windowTitle().section(']', 0, 0), caption().section(']', 0, 0));
+    ASSERT_EQ(ahead.displayPicture().width(), 300);
+    for (std::int32_t y = 0; y < 200; ++y)
+        ASSERT_EQ(0, std::memcmp(ahead.displayPicture().row(y), form->displayPicture().row(y), 900));
+    EXPECT_TRUE(ahead.spdNext->isEnabled());
 }
 
 TEST_F(MainFormTest, AFileNoDecoderAcceptsFailsLikeAnyLoad)

@@ -4,11 +4,13 @@
 #include "app/ProgramOptions.h"
 #include "app/StartSequence.h"
 #include "platform/Errors.h"
+#include "platform/StartTimeline.h"
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
+    tavo::platform::markStartPhase("start");
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (tavo::parseProgramOptions(arguments).request) {
     case tavo::ProgramRequest::kHelp:
@@ -23,6 +25,7 @@ int main(int argc, char** argv)
     std::optional<tavo::ViewerInstance> instance = tavo::startInstance(arguments, std::cerr);
     if (!instance)
         return 0;
+    tavo::platform::markStartPhase("exec-viewer");
     try {
         tavo::becomeViewerProgram(*instance, argv);
     } catch (const tavo::Exception& error) {

@@ -3,20 +3,24 @@
 // started directly, it makes the start decision itself.
 #include "app/CommandLine.h"
 #include "app/DisplayChoice.h"
+#include "app/PicturePrefetch.h"
 #include "app/ProgramOptions.h"
 #include "app/StartSequence.h"
 #include "imaging/JpegDecoder.h"
+#include "platform/SessionBus.h"
+#include "platform/StartTimeline.h"
 #include "viewer/HandOverReceiver.h"
 #include "viewer/MainForm.h"
 #include "viewer/MainFormHandOver.h"
 #include "viewer/TavoApplication.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTimer>
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -43,6 +47,7 @@ std::vector<char*> toolkitArguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    tavo::platform::markStartPhase("viewer");
     std::optional<tavo::ViewerInstance> instance = tavo::inheritedViewerInstance();
     if (!instance)
         instance = tavo::startInstance(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
@@ -52,19 +57,33 @@ int main(int argc, char** argv)
     // in the socket's queue rather than retrying.
     const std::unique_ptr<tavo::platform::HandOverServer> server = tavo::openHandOverServer(*instance, std::cerr);
 
+    // Set before the decoding thread starts: setenv may move the environment
+    // while another thread reads it. (Taking the variable out again only
+    // moves entries inside the array, which a reader meanwhile survives.)
+    std::optional<tavo::platform::NoSessionBusAutolaunch> noAutolaunch(std::in_place);
+
+    // The picture named first decodes on the second core while the toolkit
+    // starts; the window's first load takes it (or its error) when it is the
+    // file the load names, and decodes as usual otherwise.
+    auto prefetch = std::make_unique<tavo::PicturePrefetch>(argc > 1 ? argv[1] : "");
+
     std::vector<char*> arguments = toolkitArguments(argc, argv);
     int toolkitArgc = static_cast<int>(arguments.size()) - 1;
     tavo::TavoApplication application(toolkitArgc, arguments.data());
     tavo::setCommandLine(toolkitArgc, arguments.data());
+    // The accessibility bridge looks for the session bus once, here.
+    QAccessible::isActive();
+    noAutolaunch.reset();
+    tavo::platform::markStartPhase("toolkit");
     // The JPEG decoder reads the screen depth once, before any window exists:
     // a screen of 8 bits or fewer gets 236-colour pictures.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         tavo::setJpegScreenDepth(screen->depth());
     tavo::TfrmTavo2MainForm form;
+    form.prefetch = std::move(prefetch);
+    tavo::platform::markStartPhase("window");
     form.show();
-    // The hidden options dialog is the program's second window; made once the
-    // event loop runs, so that the first paint does not wait for it.
-    QTimer::singleShot(0, &form, [&form] { form.createOptionDialog(); });
+    tavo::platform::markStartPhase("shown");
     // Served once the window is shown and its own argument loaded, so that a
     // file handed over meanwhile is the one left on screen.
     std::unique_ptr<tavo::HandOverReceiver> receiver;
