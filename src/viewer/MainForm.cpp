@@ -1,9 +1,11 @@
 #include "viewer/MainForm.h"
 
+#include "app/ArgumentPath.h"
 #include "app/CommandLine.h"
 #include "app/SettingsLocation.h"
 #include "interaction/MainFormKeys.h"
 #include "interaction/MainFormMouse.h"
+#include "platform/SearchFolders.h"
 #include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
@@ -214,7 +216,9 @@ void TfrmTavo2MainForm::FormCreate()
     dblAspect = static_cast<double>(displayPicture().height()) / displayPicture().width();
     imgImgArea->setCursor(Qt::OpenHandCursor);
     new MainFormShell(*this);
-    strCurFile = CommandLineArg(1);
+    // Loads move the current folder, so a relative argument is made absolute
+    // against the folder the viewer was started in while it still stands there.
+    strCurFile = absoluteAgainst(CommandLineArg(1), platform::currentFolder());
 }
 
 // Centres the image control in the work area. The layout gives the work area
