@@ -34,15 +34,16 @@ int main(int argc, char** argv)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         tavo::setJpegScreenDepth(screen->depth());
     tavo::TfrmTavo2MainForm form;
-    form.show();
-    // The hidden options dialog is the program's second window; made once the
-    // event loop runs, so that the first paint does not wait for it.
-    QTimer::singleShot(0, &form, [&form] { form.createOptionDialog(); });
-    // Served once the window is shown and its own argument loaded, so that a
-    // file handed over meanwhile is the one left on screen.
+    // Served from the first event loop that runs, the message box of an error
+    // at start included. The show loads the window's own argument before any
+    // loop runs, so a file handed over meanwhile is the one left on screen.
     std::unique_ptr<tavo::HandOverReceiver> receiver;
     if (server)
         receiver = std::make_unique<tavo::HandOverReceiver>(
             *server, [&form](tavo::platform::ReceivedHandOver request) { tavo::receiveHandOver(form, std::move(request)); });
+    form.show();
+    // The hidden options dialog is the program's second window; made once the
+    // event loop runs, so that the first paint does not wait for it.
+    QTimer::singleShot(0, &form, [&form] { form.createOptionDialog(); });
     return application.exec();
 }
