@@ -44,6 +44,16 @@ TEST(ExternalTool, DesktopEntriesRunTheirExecLine)
               (std::vector<std::string>{"/opt/my app/run", "--open", "/p/a b.jpg", "--x=%1"}));
     EXPECT_EQ(expandDesktopExec("viewer", "/a.jpg"), (std::vector<std::string>{"viewer", "/a.jpg"}));
     EXPECT_FALSE(parseDesktopEntry("Exec=x\n"));
+
+    // The escapes as the desktop-entry format writes them: first those of every
+    // string value, then the Exec line's own quoting (so "\\\\" is one backslash).
+    const auto escaped = parseDesktopEntry("[Desktop Entry]\nExec=\"/opt/my app/run\" --say=\"a \\\\\"b\\\\\" \\\\$5 "
+                                           "\\\\\\\\\" --tab=x\\ty --dir=/a\\\\ b %f\nIcon=/i/my\\sicon.png\n");
+    ASSERT_TRUE(escaped);
+    EXPECT_EQ(escaped->icon, "/i/my icon.png");
+    EXPECT_EQ(expandDesktopExec(escaped->exec, "/p/a.jpg"),
+              (std::vector<std::string>{"/opt/my app/run", "--say=a \"b\" $5 \\", "--tab=x", "y", "--dir=/a b",
+                                        "/p/a.jpg"}));
 }
 
 TEST(ProcessStart, StartsDetachedWithArgumentsUnchanged)
