@@ -14,9 +14,10 @@ for name in a b c; do "$here/write-bmp.sh" "$work/pics/$name.bmp" 40 30; done
 
 geometry() { xdotool getwindowgeometry --shell "$window" | sed -n "s/^$1=//p"; }
 
-# The rows of the window where the list shows a highlighted line, as "first last".
+# The rows of the window where the list shows a highlighted line, as "first
+# last": columns 60 to 95, inside the list, right of the names.
 highlight() {
-  import -window "$window" -depth 8 ppm:- | python3 "$here/screen-pixels.py" band 60 95
+  import -window "$window" -depth 8 -crop "36x$height+60+0" +repage ppm:- | python3 "$here/screen-pixels.py" band 0 35
 }
 
 # Waits until the highlight is at rows $1 (or "none"); prints where it is.
