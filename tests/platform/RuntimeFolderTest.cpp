@@ -101,20 +101,24 @@ TEST_F(RuntimeFolderTest, OfProcessesRacingForTheLockExactlyOneWins)
 {
     const std::string folder = runtimeFolder(root_);
     for (int round = 0; round < 5; ++round) {
-        int start[2], done[2];
+        int start[2], done[2], tried[2];
         ASSERT_EQ(pipe(start), 0);
         ASSERT_EQ(pipe(done), 0);
+        ASSERT_EQ(pipe(tried), 0);
         std::vector<pid_t> children;
         for (int i = 0; i < 8; ++i) {
             const pid_t child = fork();
             if (child == 0) {
                 close(start[1]);
                 close(done[1]);
+                close(tried[0]);
                 char go;
                 if (read(start[0], &go, 1) != 0) // everyone starts when the pipe closes
                     _exit(3);
                 const auto lock = InstanceLock::tryAcquire(folder);
                 const bool won = lock.has_value();
+                [[maybe_unused]] auto told = write(tried[1], "t", 1);
+                close(tried[1]);
                 if (won) { // hold it until all have tried
                     char end;
                     [[maybe_unused]] auto ignored = read(done[0], &end, 1);
@@ -125,9 +129,14 @@ TEST_F(RuntimeFolderTest, OfProcessesRacingForTheLockExactlyOneWins)
         }
         close(start[0]);
         close(done[0]);
+        close(tried[1]);
         close(start[1]);
-        // Give the losers time to try while the winner holds the lock.
-        usleep(200 * 1000);
+        // The winner holds the lock until every one has tried, however slowly
+        // a loaded machine runs them.
+        char mark;
+        for (int i = 0; i < 8; ++i)
+            ASSERT_EQ(read(tried[0], &mark, 1), 1);
+        close(tried[0]);
         close(done[1]);
         int winners = 0;
         for (pid_t child : children) {
