@@ -1,5 +1,7 @@
 #include "app/SendProcess.h"
 
+#include "app/ArgumentPath.h"
+
 namespace tavo {
 
 using platform::HandOverKind;
@@ -12,15 +14,11 @@ HandOverPlan planHandOver(const std::vector<std::string>& arguments, const std::
     const std::string& argument = arguments.front();
     // The user typed a relative path relative to where they stand, not to the
     // viewer's current folder.
-    std::string path;
-    if (argument.front() == '/') {
-        path = argument;
-    } else if (currentFolder.empty()) {
+    if (argument.front() != '/' && currentFolder.empty()) {
         plan.refusal = "TavoTavo: 現在のフォルダが分からないため " + argument + " を渡せません";
         return plan;
-    } else {
-        path = currentFolder + (currentFolder.back() == '/' ? "" : "/") + argument;
     }
+    std::string path = absoluteAgainst(argument, currentFolder);
     if (path.size() > platform::kMaxHandOverPath) {
         plan.refusal = "TavoTavo: パスが " + std::to_string(platform::kMaxHandOverPath)
             + " バイトを超えるため渡せません: " + path;

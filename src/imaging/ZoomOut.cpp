@@ -16,10 +16,6 @@ const char* refusalMessage(EShrinkRefused::Reason reason)
         return "縮小率が範囲外です";
     case EShrinkRefused::Reason::EmptyTarget:
         return "縮小後の画像の大きさが 0 になります";
-    case EShrinkRefused::Reason::SourceTooLarge:
-        return "画像が大きすぎるため縮小できません";
-    case EShrinkRefused::Reason::FactorTooLarge:
-        return "縮小率が小さすぎるため縮小できません";
     }
     return "縮小できません";
 }
@@ -56,6 +52,7 @@ bool allocate(std::vector<T>& table, std::size_t count)
 }
 
 // The width pass's tables and band buffers; false (nothing kept) without memory.
+// A factor beyond the kernels' reach takes the wide loops, row by row.
 class WidthPass {
 public:
     bool prepare(std::int32_t sourceWidth, std::int32_t targetWidth)
@@ -76,13 +73,20 @@ public:
         const std::uint8_t* in[kBandRows];
         std::uint8_t* out[kBandRows];
         for (std::int32_t y0 = 0; y0 < height; y0 += kBandRows) {
+            const int rows = std::min(kBandRows, height - y0);
+            if (wide_) {
+                for (int r = 0; r < rows; ++r)
+                    wide::shrinkRow(source.row(y0 + r), target(y0 + r), plan_);
+                done(y0, rows);
+                continue;
+            }
             for (int r = 0; r < kBandRows; ++r) {
-                const bool inside = y0 + r < height;
+                const bool inside = r < rows;
                 in[r] = inside ? source.row(y0 + r) : buffers_.blankRow.data();
                 out[r] = inside ? target(y0 + r) : buffers_.spareRow.data();
             }
             kernels.shrinkBand(in, out, plan_, buffers_);
-            done(y0, std::min(kBandRows, height - y0));
+            done(y0, rows);
         }
     }
 
@@ -92,10 +96,13 @@ private:
         const std::size_t target = static_cast<std::size_t>(targetWidth);
         const std::size_t sourceBytes = 3 * static_cast<std::size_t>(sourceWidth) + 32;
         const std::size_t targetBytes = 3 * target + 32;
-        if (!allocate(plan_.start, target + 1) || !allocate(plan_.fraction, target + 1) ||
-            !allocate(buffers_.turned, kBandRows * (3 * static_cast<std::size_t>(kTurnChunkPixels) + 32)) ||
-            !allocate(buffers_.reduced, kBandRows * targetBytes) || !allocate(buffers_.blankRow, sourceBytes) ||
-            !allocate(buffers_.spareRow, targetBytes))
+        wide_ = !kernelsCarry(sourceWidth, targetWidth);
+        if (!allocate(plan_.start, target + 1) || !allocate(plan_.fraction, target + 1))
+            return false;
+        if (!wide_ &&
+            (!allocate(buffers_.turned, kBandRows * (3 * static_cast<std::size_t>(kTurnChunkPixels) + 32)) ||
+             !allocate(buffers_.reduced, kBandRows * targetBytes) || !allocate(buffers_.blankRow, sourceBytes) ||
+             !allocate(buffers_.spareRow, targetBytes)))
             return false;
         plan_.sourceWidth = sourceWidth;
         plan_.targetWidth = targetWidth;
@@ -104,27 +111,36 @@ private:
             plan_.start[static_cast<std::size_t>(i)] = b.start;
             plan_.fraction[static_cast<std::size_t>(i)] = b.fraction;
         }
-        plan_.divisor = Divisor::of(passDivisor(sourceWidth, targetWidth));
+        plan_.wideDivisor = passDivisor(sourceWidth, targetWidth);
+        if (!wide_)
+            plan_.divisor = Divisor::of(static_cast<std::uint32_t>(plan_.wideDivisor));
         return true;
     }
 
     HorizontalPlan plan_;
     BandBuffers buffers_;
+    bool wide_ = false;
 };
 
-// The height pass, fed one source row at a time from the top.
+// The height pass, fed one source row at a time from the top. A factor beyond
+// the kernels' reach keeps its sums in 64 bits.
 class HeightPass {
 public:
     bool prepare(std::int32_t sourceHeight, std::int32_t targetHeight, std::int32_t width)
     {
         count_ = 3 * static_cast<std::size_t>(width);
-        if (injectedFailure(Pass::Height) || !allocate(sums_.whole, count_) || !allocate(sums_.carried, count_)) {
+        wide_ = !kernelsCarry(sourceHeight, targetHeight);
+        if (injectedFailure(Pass::Height) ||
+            (wide_ ? !allocate(wideSums_, count_) : !allocate(sums_.whole, count_) || !allocate(sums_.carried, count_))) {
             sums_ = RowSums();
+            wideSums_ = {};
             return false;
         }
         sourceHeight_ = sourceHeight;
         targetHeight_ = targetHeight;
-        divisor_ = Divisor::of(passDivisor(sourceHeight, targetHeight));
+        wideDivisor_ = passDivisor(sourceHeight, targetHeight);
+        if (!wide_)
+            divisor_ = Divisor::of(static_cast<std::uint32_t>(wideDivisor_));
         output_ = 0;
         next_ = 0;
         boundary_ = passBoundary(1, sourceHeight, targetHeight);
@@ -136,22 +152,34 @@ public:
     void push(const std::uint8_t* row, const Kernels& kernels, Target target)
     {
         if (next_ == boundary_.start && output_ + 1 < targetHeight_) {
-            kernels.closeRow(sums_, row, static_cast<std::uint32_t>(boundary_.fraction), divisor_, target(output_),
-                             count_);
+            closeRow(row, static_cast<std::uint32_t>(boundary_.fraction), kernels, target(output_));
             ++output_;
             boundary_ = passBoundary(output_ + 1, sourceHeight_, targetHeight_);
+        } else if (wide_) {
+            wide::addRow(wideSums_, row);
         } else {
             kernels.addRow(sums_, row, count_);
         }
         if (++next_ == sourceHeight_)
-            kernels.closeRow(sums_, nullptr, 0, divisor_, target(output_), count_);
+            closeRow(nullptr, 0, kernels, target(output_));
     }
 
 private:
+    void closeRow(const std::uint8_t* row, std::uint32_t fraction, const Kernels& kernels, std::uint8_t* out)
+    {
+        if (wide_)
+            wide::closeRow(wideSums_, row, fraction, wideDivisor_, out);
+        else
+            kernels.closeRow(sums_, row, fraction, divisor_, out, count_);
+    }
+
     std::size_t count_ = 0;
     std::int32_t sourceHeight_ = 0;
     std::int32_t targetHeight_ = 0;
+    bool wide_ = false;
     Divisor divisor_;
+    std::uint64_t wideDivisor_ = 65536;
+    std::vector<std::uint64_t> wideSums_;
     std::int32_t output_ = 0;
     std::int32_t next_ = 0;
     Boundary boundary_{0, 0};
@@ -162,10 +190,6 @@ void checkPassSizes(std::int32_t sourceSize, std::int32_t targetSize)
 {
     if (targetSize <= 0 || targetSize > sourceSize)
         throw EShrinkRefused(targetSize <= 0 ? EShrinkRefused::Reason::EmptyTarget : EShrinkRefused::Reason::Ratio);
-    if (sourceSize > kShrinkMaxSide)
-        throw EShrinkRefused(EShrinkRefused::Reason::SourceTooLarge);
-    if (sourceSize > kShrinkMaxFactor * targetSize)
-        throw EShrinkRefused(EShrinkRefused::Reason::FactorTooLarge);
 }
 
 void checkPassBitmaps(const Bitmap& source, const Bitmap& destination)
@@ -176,15 +200,15 @@ void checkPassBitmaps(const Bitmap& source, const Bitmap& destination)
 
 } // namespace
 
-std::uint32_t passDivisor(std::int32_t sourceSize, std::int32_t targetSize)
+std::uint64_t passDivisor(std::int32_t sourceSize, std::int32_t targetSize)
 {
-    const std::int32_t product = sourceSize * 65536;
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<double>(product) / targetSize + 0.5));
+    const std::int64_t product = std::int64_t{sourceSize} * 65536;
+    return static_cast<std::uint64_t>(static_cast<double>(product) / targetSize + 0.5);
 }
 
 Boundary passBoundary(std::int32_t i, std::int32_t sourceSize, std::int32_t targetSize)
 {
-    const double x = static_cast<double>(i * sourceSize) / targetSize;
+    const double x = static_cast<double>(std::int64_t{i} * sourceSize) / targetSize;
     const std::int32_t start = static_cast<std::int32_t>(x);
     return {start, static_cast<std::int32_t>((x - start) * 65536)};
 }

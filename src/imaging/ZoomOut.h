@@ -15,7 +15,7 @@ namespace tavo {
 // left exactly as it was.
 class EShrinkRefused : public Exception {
 public:
-    enum class Reason { Ratio, EmptyTarget, SourceTooLarge, FactorTooLarge };
+    enum class Reason { Ratio, EmptyTarget };
     explicit EShrinkRefused(Reason reason);
     Reason reason() const { return reason_; }
 
@@ -23,17 +23,13 @@ private:
     Reason reason_;
 };
 
-// Sides of 32768 or more would overflow side × 65536 in 32 bits, and a factor
-// above 128 the weighted sums (255 × 65536 × factor).
-inline constexpr std::int32_t kShrinkMaxSide = 32767;
-inline constexpr std::int32_t kShrinkMaxFactor = 128;
-
 // Reduces the picture in place to trunc(W × ratio) × trunc(H × ratio), 24 bits
 // per pixel (other bit counts are converted first, the palette applied). Returns
 // nothing. An empty picture is left as it is. Throws EShrinkRefused, with the
-// picture unchanged, for a ratio that is not in (0, 1] (NaN included), a target
-// side of 0, a source side above kShrinkMaxSide or a factor (source side ÷
-// target side) above kShrinkMaxFactor in either direction. When a pass cannot
+// picture unchanged, for a ratio that is not in (0, 1] (NaN included) or a
+// target side of 0. Every size a bitmap may have is reduced: sums that 32 bits
+// cannot hold (sides of 32768 or more, factors above 128) are formed in 64
+// bits, which give the same bytes wherever 32 bits suffice. When a pass cannot
 // get its working tables it writes nothing and the reduction goes on silently:
 // the picture then holds the top-left part of what that pass was given. Any
 // other error (EOutOfMemory for the bitmaps) passes on with the picture unchanged.
@@ -42,7 +38,7 @@ void ShrinkBitmap(Bitmap& picture, double ratio);
 // Width pass: destination (24 bits, the source's height, the target width, set
 // by the caller) receives the source reduced in width. Returns false when the
 // pass could not get its tables and so wrote nothing. Throws EShrinkRefused for
-// sizes outside the limits above, EInvalidGraphic for bitmaps that are not
+// a target wider than the source or empty, EInvalidGraphic for bitmaps that are not
 // 24-bit or whose other side differs.
 bool ShrinkHorizontal(const Bitmap& source, Bitmap& destination);
 

@@ -27,12 +27,25 @@ struct Divisor {
     }
 };
 
-// D := trunc(source × 65536 ÷ target + 0.5), the product in 32 bits, the
-// division in double.
-std::uint32_t passDivisor(std::int32_t sourceSize, std::int32_t targetSize);
+// The largest factor (source side ÷ target side) of a pass that the kernels
+// carry out: its whole sums (up to factor + 1 pixels) fit 16 bits and its
+// weighted sums (below 256 × D) 32 bits. Larger factors take the wide loops.
+inline constexpr std::int32_t kKernelMaxFactor = 128;
+
+inline bool kernelsCarry(std::int32_t sourceSize, std::int32_t targetSize)
+{
+    return sourceSize <= std::int64_t{kKernelMaxFactor} * targetSize;
+}
+
+// D := trunc(source × 65536 ÷ target + 0.5), the product an integer, the
+// division in double. In 64 bits, which give the 32-bit result wherever that
+// does not overflow (sides below 32768) and go on beyond.
+std::uint64_t passDivisor(std::int32_t sourceSize, std::int32_t targetSize);
 
 // The boundary of output row or column i: the source position x = (i × source) ÷
-// target (integer product, double division) as its whole part and 16-bit fraction.
+// target (integer product, double division) as its whole part and 16-bit
+// fraction. The product is formed in 64 bits, exact in double for every side a
+// bitmap may have.
 struct Boundary {
     std::int32_t start;
     std::int32_t fraction;
@@ -45,7 +58,8 @@ struct HorizontalPlan {
     std::int32_t targetWidth = 0;
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> fraction;
-    Divisor divisor;
+    Divisor divisor;           // for the kernels
+    std::uint64_t wideDivisor = 65536; // for the wide loops
 };
 
 // Working memory of the width pass for one band of kBandRows rows: a chunk of
@@ -83,6 +97,19 @@ struct Kernels {
     void (*closeRow)(RowSums& sums, const std::uint8_t* row, std::uint32_t fraction, Divisor divisor,
                      std::uint8_t* out, std::size_t count);
 };
+
+// The same arithmetic in 64 bits, one row at a time, for passes whose factor
+// is beyond kKernelMaxFactor (strips reduced to a few pixels).
+namespace wide {
+// One source row of 3 × sourceWidth bytes into 3 × targetWidth bytes.
+void shrinkRow(const std::uint8_t* row, std::uint8_t* out, const HorizontalPlan& plan);
+// sums := sums + 65536 × row.
+void addRow(std::vector<std::uint64_t>& sums, const std::uint8_t* row);
+// Ends an output row at the boundary row `row`: out := (sums + fraction × row) ÷ D,
+// then sums := (65536 − fraction) × row. A null row ends the last one.
+void closeRow(std::vector<std::uint64_t>& sums, const std::uint8_t* row, std::uint32_t fraction,
+              std::uint64_t divisor, std::uint8_t* out);
+} // namespace wide
 
 const Kernels& portableKernels();
 // Null where the processor (or the build's target) lacks the instructions.

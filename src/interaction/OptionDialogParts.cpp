@@ -3,6 +3,8 @@
 #include "viewer/WorkAreaColor.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -48,13 +50,32 @@ void ColorSquare::setColorValue(std::uint32_t value)
     update();
 }
 
+namespace {
+const QString kColorSquareCaption = QStringLiteral("pnlColor");
+// Below this the caption would no longer be legible.
+constexpr int kSmallestCaptionPixels = 7;
+} // namespace
+
+QFont ColorSquare::captionFont() const
+{
+    QFont caption = font();
+    int pixels = QFontInfo(caption).pixelSize();
+    // The square is narrower than the caption in some Gothic fonts of 12 pixels.
+    while (pixels > kSmallestCaptionPixels &&
+           QFontMetrics(caption).horizontalAdvance(kColorSquareCaption) > contentsRect().width()) {
+        caption.setPixelSize(--pixels);
+    }
+    return caption;
+}
+
 void ColorSquare::paintEvent(QPaintEvent* event)
 {
     {
         QPainter painter(this);
         painter.fillRect(rect(), drawnColor(colorValue_));
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("pnlColor"));
+        painter.setFont(captionFont());
+        painter.drawText(contentsRect(), Qt::AlignCenter, kColorSquareCaption);
     }
     QFrame::paintEvent(event);
 }

@@ -27,6 +27,9 @@ public:
     std::uint32_t colorValue() const { return colorValue_; }
     void setColorValue(std::uint32_t value);
     std::function<void()> onClick;
+    // The caption's font: the square's own, made smaller as far as needed for
+    // the caption to fit between the borders.
+    QFont captionFont() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

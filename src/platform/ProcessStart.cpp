@@ -7,12 +7,38 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 extern char** environ;
 
 namespace tavo::platform {
+
+namespace {
+
+// The file posix_spawnp runs for `name`: itself when it holds a "/", else the
+// first executable file of that name in PATH. Empty when there is none.
+std::string programFile(const std::string& name)
+{
+    if (name.find('/') != std::string::npos)
+        return name;
+    const char* path = std::getenv("PATH");
+    const std::string folders = path ? path : "/bin:/usr/bin";
+    std::string::size_type from = 0;
+    for (;;) {
+        const auto end = folders.find(':', from);
+        const std::string folder = folders.substr(from, end == std::string::npos ? end : end - from);
+        const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        if (fileFacts(candidate).isExecutableFile)
+            return candidate;
+        if (end == std::string::npos)
+            return {};
+        from = end + 1;
+    }
+}
+
+} // namespace
 
 bool startDetached(const std::vector<std::string>& argv)
 {
@@ -23,6 +49,13 @@ bool startDetached(const std::vector<std::string>& argv)
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    // An executable file without a "#!" line is a shell script to execvp,
+    // which runs it with /bin/sh; posix_spawnp refuses it (ENOEXEC). The
+    // arguments for that are made here, as the child may only spawn.
+    static char shell[] = "/bin/sh";
+    const std::string script = programFile(argv[0]);
+    std::vector<char*> scriptArgs{shell, const_cast<char*>(script.c_str())};
+    scriptArgs.insert(scriptArgs.end(), args.begin() + 1, args.end());
 
     // A report pipe tells whether the spawn in the intermediate process worked.
     int report[2];
@@ -49,7 +82,9 @@ bool startDetached(const std::vector<std::string>& argv)
         posix_spawnattr_setsigdefault(&attr, &defaults);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         pid_t tool = 0;
-        const int rc = posix_spawnp(&tool, args[0], nullptr, &attr, args.data(), environ);
+        int rc = posix_spawnp(&tool, args[0], nullptr, &attr, args.data(), environ);
+        if (rc == ENOEXEC && !script.empty())
+            rc = posix_spawn(&tool, shell, nullptr, &attr, scriptArgs.data(), environ);
         const char ok = rc == 0 ? 1 : 0;
         (void)!write(report[1], &ok, 1);
         _exit(0);

@@ -78,11 +78,25 @@ void TFileListBoxWidget::mouseDoubleClickEvent(QMouseEvent* event)
         emit listDoubleClicked();
 }
 
-void TFileListBoxWidget::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+QItemSelectionModel::SelectionFlags TFileListBoxWidget::selectionCommand(const QModelIndex& index,
+                                                                        const QEvent* event) const
 {
-    QListView::currentChanged(current, previous);
-    if (!syncing_ && current.isValid())
-        list_.setSelectedIndex(current.row());
+    // A click in the empty part below the lines, or Ctrl with the selected
+    // line, would clear the highlight while Next and a double click still act
+    // on the selected line: they change nothing.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
+}
+
+void TFileListBoxWidget::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QListView::selectionChanged(selected, deselected);
+    if (syncing_)
+        return;
+    const QModelIndexList lines = selectionModel()->selectedIndexes();
+    list_.setSelectedIndex(lines.isEmpty() ? -1 : lines.front().row());
 }
 
 void TFileListBoxWidget::linesReplaced(const std::vector<std::string>&)

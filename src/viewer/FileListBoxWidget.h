@@ -1,7 +1,8 @@
 // The file list on screen: a list view over TFileListBox's lines. The model is
 // reset in one step when the lines are replaced and turns a line into text only
 // when it is drawn, so a big folder costs no per-line work here. A single click
-// or the list's own arrow keys select a line; a double click is reported.
+// or the list's own arrow keys select a line; a double click is reported. The
+// highlighted line is always the list's SelectedIndex.
 #pragma once
 
 #include "imaging/FileListBox.h"
@@ -43,7 +44,11 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // The highlight is the list's selection: only a line can be selected, and
+    // nothing the user does takes the highlight away without selecting another.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
     void linesReplaced(const std::vector<std::string>& lines) override;

@@ -1,14 +1,17 @@
 #include "viewer/MainForm.h"
 
+#include "app/ArgumentPath.h"
 #include "app/CommandLine.h"
 #include "app/PicturePrefetch.h"
 #include "app/SettingsLocation.h"
 #include "interaction/MainFormKeys.h"
 #include "interaction/MainFormMouse.h"
+#include "platform/SearchFolders.h"
 #include "plugins/PluginDecoding.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/FileListBoxWidget.h"
+#include "viewer/GlyphButton.h"
 #include "viewer/MainFormSettings.h"
 #include "viewer/MainFormShell.h"
 #include "viewer/PluginSearch.h"
@@ -69,9 +72,10 @@ TfrmTavo2MainForm::TfrmTavo2MainForm(QWidget* parent) : QMainWindow(parent)
 TfrmTavo2MainForm::~TfrmTavo2MainForm() = default;
 
 QToolButton* TfrmTavo2MainForm::addButton(const char* name, const char* hint, const QIcon& glyph,
-                                          int width, int height)
+                                          int width, int height, QToolButton* button)
 {
-    auto* button = new QToolButton(TLBToolBox);
+    if (!button)
+        button = new QToolButton(TLBToolBox);
     button->setObjectName(QString::fromUtf8(name));
     button->setAutoRaise(true);
     // Only the file list takes the keyboard focus; the keys are the window's.
@@ -150,9 +154,13 @@ void TfrmTavo2MainForm::buildToolBar()
     tlbZomRatio->setPopupMode(QToolButton::InstantPopup);
     ToolbarSep973 = addSeparator("ToolbarSep973");
 
-    spbExTool1 = addButton("spbExTool1", nullptr, QIcon(), kToolButtonSize, kToolButtonSize);
-    spbExTool2 = addButton("spbExTool2", nullptr, QIcon(), kToolButtonSize, kToolButtonSize);
-    spbExTool3 = addButton("spbExTool3", nullptr, QIcon(), kToolButtonSize, kToolButtonSize);
+    // Their 20 × 20 glyphs are drawn at that size, not at the toolbar's 16.
+    const auto addToolButton = [this](const char* name) {
+        return addButton(name, nullptr, QIcon(), kToolButtonSize, kToolButtonSize, new GlyphButton(TLBToolBox));
+    };
+    spbExTool1 = addToolButton("spbExTool1");
+    spbExTool2 = addToolButton("spbExTool2");
+    spbExTool3 = addToolButton("spbExTool3");
     ToolbarSep971 = addSeparator("ToolbarSep971");
 
     spbConfig = addButton("spbConfig", "環境設定(F5)", glyphs::settings(), kButtonSize, kButtonSize);
@@ -215,7 +223,9 @@ void TfrmTavo2MainForm::FormCreate()
     dblAspect = static_cast<double>(displayPicture().height()) / displayPicture().width();
     imgImgArea->setCursor(Qt::OpenHandCursor);
     new MainFormShell(*this);
-    strCurFile = CommandLineArg(1);
+    // Loads move the current folder, so a relative argument is made absolute
+    // against the folder the viewer was started in while it still stands there.
+    strCurFile = absoluteAgainst(CommandLineArg(1), platform::currentFolder());
 }
 
 // Centres the image control in the work area. The layout gives the work area

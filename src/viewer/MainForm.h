@@ -164,8 +164,9 @@ private:
     void FormShow();
     void buildToolBar();
     void buildClientArea();
+    // Adds `button` (a new QToolButton when none is given) to the toolbar.
     QToolButton* addButton(const char* name, const char* hint, const QIcon& glyph, int width,
-                           int height);
+                           int height, QToolButton* button = nullptr);
     QAction* addSeparator(const char* name);
     QAction* addZoomRatio(const char* name, int percent);
     void centreImage();

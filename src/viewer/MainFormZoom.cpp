@@ -3,6 +3,7 @@
 #include "viewer/MainForm.h"
 
 #include "viewer/core/TitleLine.h"
+#include "viewer/core/WindowCaption.h"
 
 #include <QAction>
 #include <QFrame>
@@ -21,7 +22,7 @@ void TfrmTavo2MainForm::UpdateTitle()
 {
     const Bitmap& picture = displayPicture();
     setWindowTitle(QString::fromStdString(
-        titleLine(strCurFile, picture.width(), picture.height(), dblZoom)));
+        captionForToolkit(titleLine(strCurFile, picture.width(), picture.height(), dblZoom))));
 }
 
 ZoomInput TfrmTavo2MainForm::zoomInput() const

@@ -21,13 +21,24 @@ void RefineOnIdle::run()
     running_ = true;
     try {
         refine();
+    } catch (const EShrinkRefused& refused) {
+        rememberFailure();
+        // A view that no reduction fits (a side of 0 pixels) keeps its quick
+        // view: refinement is a nicety and never interrupts the user for it.
+        if (refused.reason() != EShrinkRefused::Reason::EmptyTarget)
+            reportCurrentException();
     } catch (...) {
-        // Remembered before the report, whose message box runs an event loop of its own.
-        failedPicture_ = form_.displayPicture();
-        failedWidth_ = form_.imgImgArea->width();
+        rememberFailure();
         reportCurrentException();
     }
     running_ = false;
+}
+
+// Remembered before any report, whose message box runs an event loop of its own.
+void RefineOnIdle::rememberFailure()
+{
+    failedPicture_ = form_.displayPicture();
+    failedWidth_ = form_.imgImgArea->width();
 }
 
 bool RefineOnIdle::failedBefore() const

@@ -22,11 +22,13 @@ public:
     explicit RefineOnIdle(TfrmTavo2MainForm& form);
 
     // One idle moment. Never throws: a failure is reported once and that view
-    // is not tried again, so the report cannot repeat without end.
+    // is not tried again, so the report cannot repeat without end. A view too
+    // small for any reduction is left as it is, without a report.
     void run();
 
 private:
     void refine();
+    void rememberFailure();
     bool failedBefore() const;
 
     TfrmTavo2MainForm& form_;

@@ -3,6 +3,8 @@
 #include "imaging/BmpReader.h"
 #include "platform/Errors.h"
 
+#include "../TestScratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,10 +22,7 @@ const fs::path kSamples = fs::path(TAVO_SOURCE_DIR) / "samples";
 
 fs::path scratch(const std::string& name)
 {
-    const fs::path folder = fs::path(TAVO_BINARY_DIR) / "test-scratch" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
+    return test::uniqueScratchFolder(name, fs::path(TAVO_BINARY_DIR) / "test-scratch");
 }
 
 TEST(PictureFile, DecoderIsChosenByTheUpperCasedExtensionExactly)

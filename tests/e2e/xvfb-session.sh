@@ -22,7 +22,9 @@ command -v Xvfb >/dev/null || { echo "Xvfb is not installed (package xvfb)" >&2;
 
 fifo_dir=$(mktemp -d)
 mkfifo "$fifo_dir/display"
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$fifo_dir/display" 2>"$fifo_dir/log" &
+# -noreset: without it the server resets whenever its last client leaves, and
+# a program that connects in that instant is refused.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$fifo_dir/display" 2>"$fifo_dir/log" &
 xvfb_pid=$!
 stop_server() {
   kill "$xvfb_pid" 2>/dev/null || true

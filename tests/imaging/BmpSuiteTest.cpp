@@ -5,6 +5,8 @@
 #include "imaging/BmpReader.h"
 #include "platform/Errors.h"
 
+#include "../TestScratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,7 +58,7 @@ std::string quoted(const std::string& s)
 const Corpus& corpus()
 {
     static const Corpus found = [] {
-        const fs::path errors = fs::temp_directory_path() / "tavo-pillow-bmp-fetch.err";
+        const fs::path errors = test::uniqueScratchFolder("tavo-pillow-bmp-fetch") / "errors.txt";
         const std::string script = std::string(TAVO_SOURCE_DIR) + "/tests/corpora/fetch-pillow-bmp.sh";
         const auto printed = output(quoted(script) + " 2>" + quoted(errors.string()));
         Corpus c;

@@ -3,6 +3,8 @@
 #include "imaging/BmpReader.h"
 #include "imaging/BmpWriter.h"
 
+#include "../TestScratch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,8 +19,7 @@ namespace fs = std::filesystem;
 
 fs::path scratchFile(const std::string& name)
 {
-    const fs::path folder = fs::path(TAVO_BINARY_DIR) / "test-scratch" / "bmp-writer";
-    fs::create_directories(folder);
+    static const fs::path folder = test::uniqueScratchFolder("bmp-writer", fs::path(TAVO_BINARY_DIR) / "test-scratch");
     return folder / name;
 }
 

@@ -2,6 +2,8 @@
 #include "imaging/FileListOrder.h"
 #include "imaging/FileListText.h"
 
+#include "../TestScratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -131,9 +133,9 @@ TEST(FileListOrder, JapaneseLocaleKeepsTheSameRules)
 {
     [[maybe_unused]] const LocaleLoadingLeaksIgnored ignored;
     if (!haveLocale("ja_JP.UTF-8")) {
-        const std::string folder = std::string(TAVO_BINARY_DIR) + "/test-locales";
+        const std::string folder =
+            test::uniqueScratchFolder("test-locales", std::filesystem::path(TAVO_BINARY_DIR) / "test-scratch").string();
         const std::string command = "localedef -i ja_JP -f UTF-8 " + folder + "/ja_JP.UTF-8 >/dev/null 2>&1";
-        std::filesystem::create_directories(folder);
         if (std::system(command.c_str()) != 0)
             GTEST_SKIP() << "ja_JP.UTF-8 is neither installed nor buildable with localedef";
         setenv("LOCPATH", folder.c_str(), 1);

@@ -1,5 +1,7 @@
 #include "JpegTestSupport.h"
 
+#include "../TestScratch.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,10 +12,7 @@ namespace tavo::test {
 
 std::filesystem::path scratchFolder(const std::string& name)
 {
-    const std::filesystem::path folder = std::filesystem::path(TAVO_BINARY_DIR) / "test-scratch" / name;
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
+    return uniqueScratchFolder(name, std::filesystem::path(TAVO_BINARY_DIR) / "test-scratch");
 }
 
 bool commandAvailable(const std::string& name)

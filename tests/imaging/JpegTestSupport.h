@@ -20,7 +20,7 @@ struct Pnm {
     bool valid() const { return channels != 0; }
 };
 
-// A fresh folder for one test's files.
+// A fresh folder for one test's files, of this process alone; removed at exit.
 std::filesystem::path scratchFolder(const std::string& name);
 
 bool commandAvailable(const std::string& name);

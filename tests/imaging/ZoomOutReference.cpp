@@ -8,11 +8,11 @@ WidthTables widthTables(std::int32_t ws, std::int32_t wd)
     t.start.assign(static_cast<std::size_t>(ws) + 1, 0);
     t.fraction.assign(static_cast<std::size_t>(ws) + 1, 0);
     for (std::int32_t i = 0; i <= wd; ++i) {
-        const double x = static_cast<double>(i * ws) / wd;
+        const double x = static_cast<double>(std::int64_t{i} * ws) / wd;
         t.start[i] = static_cast<std::int32_t>(x);
         t.fraction[i] = static_cast<std::int32_t>((x - t.start[i]) * 65536);
     }
-    t.divisor = static_cast<std::int32_t>(static_cast<double>(ws * 65536) / wd + 0.5);
+    t.divisor = static_cast<std::int64_t>(static_cast<double>(std::int64_t{ws} * 65536) / wd + 0.5);
     return t;
 }
 
@@ -21,14 +21,14 @@ void shrinkHorizontal(const Bitmap& source, Bitmap& destination)
     const std::int32_t ws = source.width();
     const std::int32_t wd = destination.width();
     const WidthTables t = widthTables(ws, wd);
-    const std::int32_t d = t.divisor;
+    const std::int64_t d = t.divisor;
     for (std::int32_t y = 0; y < source.height(); ++y) {
         const std::uint8_t* s = source.row(y);
         std::uint8_t* out = destination.mutableRow(y);
         std::int32_t weight = 65536;
         std::int32_t p = 0;
         for (std::int32_t j = 0; j < wd; ++j) {
-            std::int32_t b = 0, g = 0, r = 0;
+            std::int64_t b = 0, g = 0, r = 0;
             if (weight != 0) {
                 b = weight * s[3 * p];
                 g = weight * s[3 * p + 1];
@@ -60,12 +60,12 @@ void shrinkVertical(const Bitmap& source, Bitmap& destination)
     const std::int32_t w = source.width();
     const std::int32_t hs = source.height();
     const std::int32_t hd = destination.height();
-    std::vector<std::int32_t> blue(static_cast<std::size_t>(w)), green(blue.size()), red(blue.size());
-    const std::int32_t d = static_cast<std::int32_t>(static_cast<double>(hs * 65536) / hd + 0.5);
+    std::vector<std::int64_t> blue(static_cast<std::size_t>(w)), green(blue.size()), red(blue.size());
+    const std::int64_t d = static_cast<std::int64_t>(static_cast<double>(std::int64_t{hs} * 65536) / hd + 0.5);
     std::int32_t weight = 65536;
     std::int32_t p = 0;
     const std::uint8_t* r = source.row(0);
-    auto add = [&](const std::uint8_t* row, std::int32_t factor) {
+    auto add = [&](const std::uint8_t* row, std::int64_t factor) {
         for (std::int32_t x = 0; x < w; ++x) {
             blue[x] += factor * row[3 * x];
             green[x] += factor * row[3 * x + 1];
@@ -78,7 +78,7 @@ void shrinkVertical(const Bitmap& source, Bitmap& destination)
         std::fill(red.begin(), red.end(), 0);
         if (weight != 0)
             add(r, weight);
-        const double y = static_cast<double>(hs * (i + 1)) / hd;
+        const double y = static_cast<double>(std::int64_t{hs} * (i + 1)) / hd;
         const std::int32_t e = static_cast<std::int32_t>(y);
         for (std::int32_t k = p + 1; k < e; ++k)
             add(source.row(k), 65536);

@@ -1,5 +1,7 @@
 // The reduction written step by step as its definition reads, with no regard
-// for speed: the oracle that the fast kernels must match byte for byte.
+// for speed: the oracle that the fast kernels must match byte for byte. Its
+// sums are 64-bit, which within the 32-bit limits (sides below 32768, factors
+// up to 128) gives exactly the 32-bit results, and goes on beyond them.
 #pragma once
 
 #include "imaging/Bitmap.h"
@@ -12,13 +14,13 @@ namespace tavo::reference {
 struct WidthTables {
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> fraction;
-    std::int32_t divisor = 0;
+    std::int64_t divisor = 0;
 };
 WidthTables widthTables(std::int32_t sourceWidth, std::int32_t targetWidth);
 
 void shrinkHorizontal(const Bitmap& source, Bitmap& destination);
 void shrinkVertical(const Bitmap& source, Bitmap& destination);
-// Within the fixed-point limits only; no refusals.
+// No refusals: the target sides must not be 0.
 void shrinkBitmap(Bitmap& picture, double ratio);
 
 } // namespace tavo::reference

@@ -113,6 +113,14 @@ TEST_F(ExternalToolsTest, GlyphsFollowThePathsAfterTheDialog)
     const QImage glyph = form->spbExTool3->icon().pixmap(kToolGlyphSize, kToolGlyphSize).toImage();
     EXPECT_EQ(glyph.size(), QSize(20, 20));
     EXPECT_EQ(qAlpha(glyph.pixel(19, 19)), 0) << "the icon fills the upper-left 19 × 19 only";
+    // On screen the button draws the glyph at its 20 × 20, not at the toolbar's icon size.
+    const QImage shown = form->spbExTool3->grab().toImage();
+    int redPixels = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            redPixels += qRed(shown.pixel(x, y)) > 200 && qGreen(shown.pixel(x, y)) < 60 ? 1 : 0;
+    EXPECT_GE(redPixels, 18 * 19);
+    EXPECT_LE(redPixels, 19 * 19);
 
     // Clearing the third tool in the dialog removes its glyph as soon as it closes.
     QTimer::singleShot(0, form.get(), [this] {

@@ -150,6 +150,21 @@ TEST(OptionDialog, ReopensOnTheLastPageWithItsTexts)
     dialog.edit(v);
 }
 
+// The caption fits between the square's borders, in the dialog's 12-pixel
+// Gothic where it fits and smaller where that font is wider than the square.
+TEST(OptionDialog, TheColourSquareShowsItsWholeCaption)
+{
+    test::ensureApplication();
+    TdlgOption dialog;
+    const ColorSquare& square = *dialog.pnlColor;
+    EXPECT_EQ(square.size(), QSize(49, 41));
+    const QFont caption = square.captionFont();
+    EXPECT_LE(QFontMetrics(caption).horizontalAdvance("pnlColor"), square.contentsRect().width());
+    EXPECT_EQ(caption.family(), square.font().family());
+    EXPECT_LE(QFontInfo(caption).pixelSize(), 12);
+    EXPECT_GE(QFontInfo(caption).pixelSize(), 7);
+}
+
 TEST(WorkAreaColors, PlainAndSystemValues)
 {
     test::ensureApplication();

@@ -69,27 +69,6 @@ TEST_F(RuntimeFolderTest, TheFolderUnderTmpIsCreatedPrivateAndReused)
     EXPECT_EQ(runtimeFolder(root_), own());
 }
 
-TEST_F(RuntimeFolderTest, EachDisplayGetsAPrivateSubfolderWithALockOfItsOwn)
-{
-    const std::string runtime = runtimeFolder(root_);
-    const std::string first = privateSubfolder(runtime, "tavotavo-x11-:1");
-    const std::string second = privateSubfolder(runtime, "tavotavo-x11-:2");
-    EXPECT_EQ(first, runtime + "/tavotavo-x11-:1");
-    EXPECT_EQ(modeOf(first), 0700u);
-    EXPECT_EQ(privateSubfolder(runtime, "tavotavo-x11-:1"), first);
-    // One viewer per display: the lock of one display leaves the other free.
-    auto lock = InstanceLock::tryAcquire(first);
-    ASSERT_TRUE(lock);
-    EXPECT_FALSE(InstanceLock::tryAcquire(first));
-    EXPECT_TRUE(InstanceLock::tryAcquire(second));
-
-    // A display folder that others may enter, or a link planted in its place, is refused.
-    ASSERT_EQ(chmod(second.c_str(), 0755), 0);
-    EXPECT_THROW(privateSubfolder(runtime, "tavotavo-x11-:2"), ESystemError);
-    ASSERT_EQ(symlink(first.c_str(), (runtime + "/tavotavo-x11-:3").c_str()), 0);
-    EXPECT_THROW(privateSubfolder(runtime, "tavotavo-x11-:3"), ESystemError);
-}
-
 TEST_F(RuntimeFolderTest, AFolderThatIsNotOursAloneIsRefused)
 {
     ASSERT_EQ(mkdir(own().c_str(), 0755), 0);
@@ -122,24 +101,24 @@ TEST_F(RuntimeFolderTest, OfProcessesRacingForTheLockExactlyOneWins)
 {
     const std::string folder = runtimeFolder(root_);
     for (int round = 0; round < 5; ++round) {
-        int start[2], tried[2], done[2];
+        int start[2], done[2], tried[2];
         ASSERT_EQ(pipe(start), 0);
-        ASSERT_EQ(pipe(tried), 0);
         ASSERT_EQ(pipe(done), 0);
+        ASSERT_EQ(pipe(tried), 0);
         std::vector<pid_t> children;
         for (int i = 0; i < 8; ++i) {
             const pid_t child = fork();
             if (child == 0) {
                 close(start[1]);
-                close(tried[0]);
                 close(done[1]);
+                close(tried[0]);
                 char go;
                 if (read(start[0], &go, 1) != 0) // everyone starts when the pipe closes
                     _exit(3);
                 const auto lock = InstanceLock::tryAcquire(folder);
                 const bool won = lock.has_value();
-                if (write(tried[1], "t", 1) != 1)
-                    _exit(3);
+                [[maybe_unused]] auto told = write(tried[1], "t", 1);
+                close(tried[1]);
                 if (won) { // hold it until all have tried
                     char end;
                     [[maybe_unused]] auto ignored = read(done[0], &end, 1);
@@ -149,14 +128,14 @@ TEST_F(RuntimeFolderTest, OfProcessesRacingForTheLockExactlyOneWins)
             children.push_back(child);
         }
         close(start[0]);
-        close(tried[1]);
         close(done[0]);
+        close(tried[1]);
         close(start[1]);
-        // The winner lets go only once every child has made its attempt.
+        // The winner holds the lock until every one has tried, however slowly
+        // a loaded machine runs them.
         char mark;
-        int attempts = 0;
-        while (attempts < 8 && read(tried[0], &mark, 1) == 1)
-            ++attempts;
+        for (int i = 0; i < 8; ++i)
+            ASSERT_EQ(read(tried[0], &mark, 1), 1);
         close(tried[0]);
         close(done[1]);
         int winners = 0;

@@ -1,6 +1,7 @@
 // The shipped plug-ins as the viewer uses them: registered in TSPIs and asked
 // by TSPIBitmap, which turns their bitmap into a picture through the BMP reader.
 #include "TestImages.h"
+#include "tests/TestScratch.h"
 #include "plugins/SPIBitmap.h"
 #include "plugins/SPIs.h"
 #include "platform/Errors.h"
@@ -11,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace tavo::spitest {
 namespace {
@@ -28,10 +28,8 @@ protected:
             ASSERT_NE(spi, nullptr) << name;
             registry.Add(std::move(spi));
         }
-        folder = fs::path(::testing::TempDir()) / ("spi_host_path-" + std::to_string(getpid()));
-        fs::create_directories(folder);
+        folder = test::uniqueScratchFolder("spi_host_path", ::testing::TempDir());
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     std::string write(const std::string& name, const Bytes& data, std::size_t padding = 0)
     {

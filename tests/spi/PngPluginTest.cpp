@@ -2,6 +2,7 @@
 #include "PluginHarness.h"
 #include "TestImages.h"
 #include "platform/LocalMemory.h"
+#include "tests/TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -295,7 +296,7 @@ TEST_F(PngPlugin, AbsurdSizesAreRefusedBeforeAllocating)
 TEST_F(PngPlugin, AFileNameWithFlagZeroIsReadFromItsOffset)
 {
     const Bytes picture = encodePng(rgbPicture());
-    const std::string path = ::testing::TempDir() + "/spi_png_offset.bin";
+    const std::string path = (test::uniqueScratchFolder("spi_png_offset", ::testing::TempDir()) / "offset.bin").string();
     {
         std::ofstream out(path, std::ios::binary);
         out.write("12345", 5);

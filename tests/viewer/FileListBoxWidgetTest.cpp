@@ -105,6 +105,44 @@ TEST_F(FileListBoxWidgetTest, TheViewFollowsTheListsSelection)
     EXPECT_FALSE(widget.selectionModel()->hasSelection());
 }
 
+// The highlight and SelectedIndex agree whatever the user clicks or types: a
+// click below the lines and Ctrl with the selected line change neither.
+TEST_F(FileListBoxWidgetTest, TheHighlightIsAlwaysTheSelectedLine)
+{
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+        touch(name);
+    TFileListBoxWidget widget;
+    show(widget, "*.jpg");
+    const auto highlighted = [&widget] {
+        const QModelIndexList rows = widget.selectionModel()->selectedIndexes();
+        return rows.isEmpty() ? -1 : rows.front().row();
+    };
+    const QPoint below(10, widget.viewport()->height() - 5);
+    ASSERT_FALSE(widget.indexAt(below).isValid());
+
+    // Nothing selected: a click below the lines selects nothing.
+    QTest::mouseClick(widget.viewport(), Qt::LeftButton, {}, below);
+    EXPECT_EQ(widget.list().SelectedIndex(), -1);
+    EXPECT_EQ(highlighted(), -1);
+
+    QTest::mouseClick(widget.viewport(), Qt::LeftButton, {}, centreOf(widget, 1));
+    for (const auto& [modifiers, at] : {std::pair{Qt::KeyboardModifiers{}, below},
+                                        std::pair{Qt::KeyboardModifiers{Qt::ControlModifier}, below},
+                                        std::pair{Qt::KeyboardModifiers{Qt::ControlModifier}, centreOf(widget, 1)}}) {
+        QTest::mouseClick(widget.viewport(), Qt::LeftButton, modifiers, at);
+        EXPECT_EQ(widget.list().SelectedIndex(), 1);
+        EXPECT_EQ(highlighted(), 1);
+    }
+    QTest::mouseDClick(widget.viewport(), Qt::LeftButton, {}, below);
+    widget.setFocus();
+    QTest::keyClick(&widget, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(widget.list().SelectedIndex(), 1);
+    EXPECT_EQ(highlighted(), 1);
+    QTest::keyClick(&widget, Qt::Key_Down);
+    EXPECT_EQ(widget.list().SelectedIndex(), 2);
+    EXPECT_EQ(highlighted(), 2);
+}
+
 TEST_F(FileListBoxWidgetTest, BusyCursorWhileABigFolderIsShown)
 {
     for (int i = 0; i < 101; ++i)

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,8 @@ protected:
         form->LoadCurFile();
     }
 
-    QString caption() const { return form->windowTitle(); }
+    // What the window system is given, after the toolkit has read the title.
+    QString caption() const { return form->windowHandle()->title(); }
 
     QTemporaryDir dir;
     std::unique_ptr<TfrmTavo2MainForm> form;
@@ -180,6 +182,17 @@ TEST_F(MainFormTest, ZoomBeforeAnyLoadWorksOnTheStartupPicture)
     form->spbNoZoomClick();
     EXPECT_EQ(caption(), "TavoTavo [(320 × 240)] - 拡大率 100%");
     EXPECT_EQ(form->imageBounds(), (ImageBounds{0, 0, 320, 240}));
+}
+
+// The toolkit reads "[*]" in a title as a placeholder of its own; the
+// caption is the title line as written, whatever the file is called.
+TEST_F(MainFormTest, CaptionShowsPlaceholderLikeFileNamesAsWritten)
+{
+    resizeWorkArea(*form, 500, 400);
+    for (const std::string name : {"[*]x.bmp", "a[*][*]b.bmp", "[[*]].bmp", "[*.bmp", "*].bmp"}) {
+        load(picture(name, 250, 10));
+        EXPECT_EQ(caption(), QString::fromStdString("TavoTavo [" + name + "(250 × 10)] - 拡大率 200%"));
+    }
 }
 
 TEST_F(MainFormTest, ZoomCommandsSetTheBoundsRatioAndCaption)

@@ -144,17 +144,39 @@ TEST_F(RefineOnIdleTest, GreyscalePictureRefinesTo24BitWhileTheSourceKeeps8Bits)
     EXPECT_TRUE(row[0] == row[1] && row[1] == row[2]); // still grey
 }
 
+TEST_F(RefineOnIdleTest, AViewThatNoReductionFitsKeepsItsQuickViewWithoutAReport)
+{
+    // 30000 × 10 shown 800 wide would be 0 rows high: no reduction is possible.
+    load(patternPicture(30000, 10));
+    idleMoment();
+    idleMoment();
+    EXPECT_TRUE(reports.texts.isEmpty());
+    EXPECT_FALSE(form->blnCleared);
+    EXPECT_EQ(display().width(), 30000);
+    // A long strip beyond the 32-bit limits of the fixed-point arithmetic is refined.
+    form->imgImgArea->setPicture(patternPicture(1000, 40000));
+    form->spbWindowWidthClick();
+    idleMoment();
+    EXPECT_TRUE(reports.texts.isEmpty());
+    EXPECT_TRUE(form->blnCleared);
+    EXPECT_EQ(display().width(), 800);
+    EXPECT_EQ(display().height(), 32000);
+}
+
 TEST_F(RefineOnIdleTest, FailedRefinementIsReportedOncePerViewAndNeverInsideItsOwnReport)
 {
-    // 2000 × 2 shown 800 wide would be 0 rows high: refused.
-    load(patternPicture(2000, 2));
+    // An 8-bit picture whose 24-bit copy would exceed the largest bitmap (over
+    // 4 GiB): the reduction fails. Its own pixels are untouched zero pages,
+    // and stay so with the window hidden (painting would sample them).
+    form->hide();
+    form->imgImgArea->setPicture(Bitmap(Bitmap::kMaxSide, 21846, 8));
+    form->spbWindowWidthClick();
     idleMoment();
     idleMoment();
     ASSERT_EQ(reports.texts.size(), 1);
-    EXPECT_EQ(reports.texts[0].toStdString(),
-              std::string(EShrinkRefused(EShrinkRefused::Reason::EmptyTarget).what()) + ".");
+    EXPECT_EQ(reports.texts[0].toStdString(), std::string(EInvalidGraphic().what()) + ".");
     EXPECT_FALSE(form->blnCleared);
-    EXPECT_EQ(display().width(), 2000);
+    EXPECT_EQ(display().width(), Bitmap::kMaxSide);
 
     // A new view is tried (and fails) once again. The report's own event loop,
     // as a message box has, reaches the idle hook without running it.

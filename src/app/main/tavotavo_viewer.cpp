@@ -82,13 +82,14 @@ int main(int argc, char** argv)
     tavo::TfrmTavo2MainForm form;
     form.prefetch = std::move(prefetch);
     tavo::platform::markStartPhase("window");
-    form.show();
-    tavo::platform::markStartPhase("shown");
-    // Served once the window is shown and its own argument loaded, so that a
-    // file handed over meanwhile is the one left on screen.
+    // Served from the first event loop that runs, the message box of an error
+    // at start included. The show loads the window's own argument before any
+    // loop runs, so a file handed over meanwhile is the one left on screen.
     std::unique_ptr<tavo::HandOverReceiver> receiver;
     if (server)
         receiver = std::make_unique<tavo::HandOverReceiver>(
             *server, [&form](tavo::platform::ReceivedHandOver request) { tavo::receiveHandOver(form, std::move(request)); });
+    form.show();
+    tavo::platform::markStartPhase("shown");
     return application.exec();
 }

@@ -1,6 +1,7 @@
 #include "interaction/core/ExternalTool.h"
 
 #include <sstream>
+#include <string_view>
 
 namespace tavo {
 
@@ -18,6 +19,28 @@ std::string trim(const std::string& text)
         return {};
     const auto last = text.find_last_not_of(" \t\r");
     return text.substr(first, last - first + 1);
+}
+
+// The escapes of every string value: \s, \n, \t, \r and \\. Others stay as written.
+std::string unescapeValue(const std::string& value)
+{
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        switch (const char next = value[++i]) {
+        case 's': out += ' '; break;
+        case 'n': out += '\n'; break;
+        case 't': out += '\t'; break;
+        case 'r': out += '\r'; break;
+        case '\\': out += '\\'; break;
+        default: out += '\\'; out += next; break;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -46,9 +69,9 @@ std::optional<DesktopEntry> parseDesktopEntry(const std::string& text)
         const std::string key = trim(line.substr(0, eq));
         const std::string value = trim(line.substr(eq + 1));
         if (key == "Exec")
-            entry.exec = value;
+            entry.exec = unescapeValue(value);
         else if (key == "Icon")
-            entry.icon = value;
+            entry.icon = unescapeValue(value);
     }
     if (!seenGroup)
         return std::nullopt;
@@ -65,7 +88,8 @@ std::vector<std::string> expandDesktopExec(const std::string& exec, const std::s
     for (std::size_t i = 0; i < exec.size(); ++i) {
         const char c = exec[i];
         if (quoted) {
-            if (c == '\\' && i + 1 < exec.size()) {
+            // Inside quotes a backslash escapes only these, as in the shell.
+            if (c == '\\' && i + 1 < exec.size() && std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
                 current += exec[++i];
             } else if (c == '"') {
                 quoted = false;
@@ -76,6 +100,9 @@ std::vector<std::string> expandDesktopExec(const std::string& exec, const std::s
         }
         if (c == '"') {
             quoted = true;
+            inArgument = true;
+        } else if (c == '\\' && i + 1 < exec.size()) {
+            current += exec[++i];
             inArgument = true;
         } else if (c == ' ' || c == '\t') {
             if (inArgument)

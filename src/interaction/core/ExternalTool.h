@@ -17,11 +17,14 @@ struct DesktopEntry {
 };
 
 // Parses a .desktop file's text; nothing when it has no [Desktop Entry] group.
+// Values come unescaped (\s, \n, \t, \r, \\), as every string value of the format.
 std::optional<DesktopEntry> parseDesktopEntry(const std::string& text);
 
-// Splits an Exec value into arguments by its quoting rules and puts the
-// picture in place of %f/%F/%u/%U (as one argument; dropped when empty).
-// Other field codes are removed; %% is a percent sign.
+// Splits an Exec value into arguments by its quoting rules (double quotes, in
+// which a backslash escapes only " ` $ \; outside them it escapes any
+// character, as in the shell) and puts the picture in place of %f/%F/%u/%U
+// (as one argument; dropped when empty). Other field codes are removed; %% is
+// a percent sign.
 std::vector<std::string> expandDesktopExec(const std::string& exec, const std::string& picture);
 
 enum class ToolKind { Program, DesktopEntry, Document, Missing };

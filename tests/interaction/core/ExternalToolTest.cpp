@@ -44,6 +44,16 @@ TEST(ExternalTool, DesktopEntriesRunTheirExecLine)
               (std::vector<std::string>{"/opt/my app/run", "--open", "/p/a b.jpg", "--x=%1"}));
     EXPECT_EQ(expandDesktopExec("viewer", "/a.jpg"), (std::vector<std::string>{"viewer", "/a.jpg"}));
     EXPECT_FALSE(parseDesktopEntry("Exec=x\n"));
+
+    // The escapes as the desktop-entry format writes them: first those of every
+    // string value, then the Exec line's own quoting (so "\\\\" is one backslash).
+    const auto escaped = parseDesktopEntry("[Desktop Entry]\nExec=\"/opt/my app/run\" --say=\"a \\\\\"b\\\\\" \\\\$5 "
+                                           "\\\\\\\\\" --tab=x\\ty --dir=/a\\\\ b %f\nIcon=/i/my\\sicon.png\n");
+    ASSERT_TRUE(escaped);
+    EXPECT_EQ(escaped->icon, "/i/my icon.png");
+    EXPECT_EQ(expandDesktopExec(escaped->exec, "/p/a.jpg"),
+              (std::vector<std::string>{"/opt/my app/run", "--say=a \"b\" $5 \\", "--tab=x", "y", "--dir=/a b",
+                                        "/p/a.jpg"}));
 }
 
 TEST(ProcessStart, StartsDetachedWithArgumentsUnchanged)
@@ -64,6 +74,30 @@ TEST(ProcessStart, StartsDetachedWithArgumentsUnchanged)
     EXPECT_EQ(platform::readSmallTextFile(out.string()), "[/p/a \"b\" $(x).jpg]\n[]\n");
     EXPECT_FALSE(platform::startDetached({(dir / "missing").string()}));
     EXPECT_FALSE(platform::startDetached({}));
+
+    // Without a "#!" line the shell runs it, as execvp would: by path, and by
+    // name through PATH.
+    const fs::path plain = dir / "plain-tool";
+    const fs::path plainOut = dir / "plain.txt";
+    {
+        std::ofstream s(plain);
+        s << "printf '[%s]' \"$0\" \"$@\" > \"" << plainOut.string() << ".tmp\"\n"
+          << "mv \"" << plainOut.string() << ".tmp\" \"" << plainOut.string() << "\"\n";
+    }
+    fs::permissions(plain, fs::perms::owner_all);
+    const auto ranWith = [&](const std::vector<std::string>& argv) {
+        fs::remove(plainOut);
+        if (!platform::startDetached(argv))
+            return std::string("not started");
+        for (int i = 0; i < 500 && !fs::exists(plainOut); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return platform::readSmallTextFile(plainOut.string());
+    };
+    EXPECT_EQ(ranWith({plain.string(), "/p/a b.jpg"}), "[" + plain.string() + "][/p/a b.jpg]");
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", ("/nowhere:" + dir.string() + ":" + path).c_str(), 1);
+    EXPECT_EQ(ranWith({"plain-tool", ""}), "[" + plain.string() + "][]");
+    setenv("PATH", path.c_str(), 1);
     fs::remove_all(dir);
 }
 
