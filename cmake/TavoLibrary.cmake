@@ -18,7 +18,7 @@ function(tavo_test name dir)
   if(NOT sources)
     return()
   endif()
-  add_executable(${name} ${sources})
+  add_executable(${name} ${sources} ${CMAKE_SOURCE_DIR}/tests/TestHostProgram.cpp)
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_compile_definitions(${name} PRIVATE

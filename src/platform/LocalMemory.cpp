@@ -1,7 +1,15 @@
 // Local memory for plug-ins. A fixed block's handle is its address, as on Win32;
 // a moveable block's handle is a token that is never an address and never
 // reused, so that a stale moveable handle cannot alias a newer block.
+//
+// Large blocks (pictures) live in shared memory of their own (a memfd), so that
+// the plug-in host hands them to the viewer without copying a pixel.
 #include "platform/LocalMemory.h"
+
+#include "platform/SharedMemory.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -12,12 +20,15 @@ namespace {
 
 constexpr std::uint32_t kModify = 0x0080u; // LMEM_MODIFY: change flags only
 
+constexpr std::size_t kSharedBlockThreshold = 64 * 1024;
+
 struct Block {
     std::uint8_t* data = nullptr;
     std::size_t size = 0;     // what LocalSize reports
-    std::size_t capacity = 0; // what malloc gave; a fixed block grows in place within it
+    std::size_t capacity = 0; // what was allocated; a fixed block grows in place within it
     bool moveable = false;
     std::uint32_t locks = 0;
+    int fd = -1; // the memfd of a shared block, or -1 for a malloc one
 };
 
 struct Table {
@@ -41,11 +52,59 @@ HLOCAL newToken(Table& t)
 }
 
 // malloc of 0 bytes may give NULL; a zero-sized block still needs an identity.
-std::uint8_t* allocateBytes(std::size_t bytes, bool zero)
+// A large block is a fresh memfd, zero-filled like every new one.
+bool allocateBlock(std::size_t bytes, bool zero, Block* block)
 {
     const std::size_t n = bytes == 0 ? 1 : bytes;
+    if (n >= kSharedBlockThreshold) {
+        tavo::platform::UniqueFd fd = tavo::platform::createSharedMemory(n, "tavo-local");
+        if (fd) {
+            void* p = mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+            if (p != MAP_FAILED) {
+                block->data = static_cast<std::uint8_t*>(p);
+                block->capacity = n;
+                block->fd = fd.release();
+                return true;
+            }
+        }
+    }
     void* p = zero ? std::calloc(n, 1) : std::malloc(n);
-    return static_cast<std::uint8_t*>(p);
+    block->data = static_cast<std::uint8_t*>(p);
+    block->capacity = n;
+    return p != nullptr;
+}
+
+void releaseBlock(const Block& block)
+{
+    if (block.fd >= 0) {
+        munmap(block.data, block.capacity);
+        close(block.fd);
+    } else {
+        std::free(block.data);
+    }
+}
+
+// Grows a block past its capacity; false when it cannot (or may not) move.
+bool growBlock(Block* block, std::size_t bytes, bool mayMove)
+{
+    if (block->fd >= 0) {
+        if (ftruncate(block->fd, static_cast<off_t>(bytes)) != 0)
+            return false;
+        void* p = mremap(block->data, block->capacity, bytes, mayMove ? MREMAP_MAYMOVE : 0);
+        if (p == MAP_FAILED)
+            return false;
+        block->data = static_cast<std::uint8_t*>(p);
+        block->capacity = bytes;
+        return true;
+    }
+    if (!mayMove)
+        return false;
+    void* p = std::realloc(block->data, bytes);
+    if (p == nullptr)
+        return false;
+    block->data = static_cast<std::uint8_t*>(p);
+    block->capacity = bytes;
+    return true;
 }
 
 Block* find(Table& t, HLOCAL handle)
@@ -62,14 +121,15 @@ extern "C" {
 
 SPI_EXPORT HLOCAL LocalAlloc(uint32_t uFlags, size_t uBytes)
 {
-    std::uint8_t* data = allocateBytes(uBytes, (uFlags & LMEM_ZEROINIT) != 0);
-    if (data == nullptr)
+    Block block;
+    if (!allocateBlock(uBytes, (uFlags & LMEM_ZEROINIT) != 0, &block))
         return nullptr;
+    block.size = uBytes;
+    block.moveable = (uFlags & LMEM_MOVEABLE) != 0;
     Table& t = table();
     std::lock_guard lock(t.mutex);
-    const bool moveable = (uFlags & LMEM_MOVEABLE) != 0;
-    HLOCAL handle = moveable ? newToken(t) : static_cast<HLOCAL>(data);
-    t.blocks[handle] = Block{data, uBytes, uBytes == 0 ? 1 : uBytes, moveable, 0};
+    HLOCAL handle = block.moveable ? newToken(t) : static_cast<HLOCAL>(block.data);
+    t.blocks[handle] = block;
     return handle;
 }
 
@@ -89,21 +149,17 @@ SPI_EXPORT HLOCAL LocalReAlloc(HLOCAL hMem, size_t uBytes, uint32_t uFlags)
         block->size = uBytes;
         return hMem;
     }
-    // Growing past the capacity moves the data. Win32 moves a fixed block, or a
-    // locked moveable one, only when the caller allows it with LMEM_MOVEABLE.
+    // Growing past the capacity may move the data. Win32 moves a fixed block, or
+    // a locked moveable one, only when the caller allows it with LMEM_MOVEABLE.
     const bool mayMove = (uFlags & LMEM_MOVEABLE) != 0 || (block->moveable && block->locks == 0);
-    if (!mayMove)
+    Block moved = *block;
+    if (!growBlock(&moved, uBytes, mayMove))
         return nullptr;
-    auto* data = static_cast<std::uint8_t*>(std::realloc(block->data, uBytes));
-    if (data == nullptr)
-        return nullptr;
+    std::uint8_t* data = moved.data;
     if (zero)
         std::memset(data + block->size, 0, uBytes - block->size);
-    Block moved = *block;
-    moved.data = data;
     moved.size = uBytes;
-    moved.capacity = uBytes;
-    if (moved.moveable) {
+    if (moved.moveable || data == block->data) {
         *block = moved;
         return hMem;
     }
@@ -154,7 +210,7 @@ SPI_EXPORT HLOCAL LocalFree(HLOCAL hMem)
     const auto it = t.blocks.find(hMem);
     if (it == t.blocks.end())
         return hMem;
-    std::free(it->second.data);
+    releaseBlock(it->second);
     t.blocks.erase(it);
     return nullptr;
 }
@@ -171,6 +227,16 @@ std::optional<std::span<const std::uint8_t>> localBlock(HLOCAL handle)
     if (block == nullptr)
         return std::nullopt;
     return std::span<const std::uint8_t>(block->data, block->size);
+}
+
+std::optional<LocalCarrier> localBlockCarrier(HLOCAL handle)
+{
+    Table& t = table();
+    std::lock_guard lock(t.mutex);
+    const Block* block = find(t, handle);
+    if (block == nullptr || block->fd < 0)
+        return std::nullopt;
+    return LocalCarrier{block->fd, block->size};
 }
 
 bool isLiveLocalHandle(HLOCAL handle)

@@ -25,6 +25,15 @@ namespace tavo::platform {
 // locked by this call: the host uses it between its own LocalLock and LocalUnlock.
 std::optional<std::span<const std::uint8_t>> localBlock(HLOCAL handle);
 
+// The shared memory behind a large block: its memfd (owned by the table, valid
+// until the handle is reallocated or freed) and the block's size, which starts
+// at offset 0. Nothing for an unknown handle or a small block.
+struct LocalCarrier {
+    int fd;
+    std::size_t size;
+};
+std::optional<LocalCarrier> localBlockCarrier(HLOCAL handle);
+
 // Whether the table knows the handle.
 bool isLiveLocalHandle(HLOCAL handle);
 

@@ -2,7 +2,7 @@
 
 #include "imaging/PathParts.h"
 #include "platform/Errors.h"
-#include "platform/LocalMemory.h"
+#include "plugins/PluginHosts.h"
 #include "plugins/SPIs.h"
 
 #include <algorithm>
@@ -18,54 +18,6 @@ namespace tavo {
 namespace {
 
 constexpr std::size_t kHeaderRetryOffset = 128;
-constexpr std::size_t kMinimumBlock = 2048;
-
-// Frees both picture handles in the written order, also when the sink raises.
-// A handle the table does not know is not touched.
-class ReceivedHandles {
-public:
-    ReceivedHandles(HLOCAL info, HLOCAL bits) : info_(info), bits_(bits) {}
-    ~ReceivedHandles()
-    {
-        if (infoLocked_)
-            LocalUnlock(info_);
-        if (bitsLocked_)
-            LocalUnlock(bits_);
-        LocalFree(info_);
-        if (bits_ != info_)
-            LocalFree(bits_);
-    }
-    ReceivedHandles(const ReceivedHandles&) = delete;
-    ReceivedHandles& operator=(const ReceivedHandles&) = delete;
-
-    // Locks the bits, then the info; false when either handle is unknown.
-    bool lock()
-    {
-        bitsLocked_ = LocalLock(bits_) != nullptr;
-        infoLocked_ = LocalLock(info_) != nullptr;
-        return bitsLocked_ && infoLocked_;
-    }
-
-private:
-    HLOCAL info_;
-    HLOCAL bits_;
-    bool infoLocked_ = false;
-    bool bitsLocked_ = false;
-};
-
-std::string takeInfoText(HLOCAL handle)
-{
-    std::string text;
-    if (LocalLock(handle) != nullptr) {
-        if (const auto block = platform::localBlock(handle)) {
-            const auto end = std::find(block->begin(), block->end(), std::uint8_t{0});
-            text.assign(block->begin(), end);
-        }
-        LocalUnlock(handle);
-    }
-    LocalFree(handle);
-    return text;
-}
 
 } // namespace
 
@@ -170,6 +122,8 @@ bool TInSPIAble::TrySPIs(std::span<const uint8_t> data)
         return false;
     std::vector<TSPI*> order;
     registry->FindSPIs({spiClassOf<TInSPI>()}, CurExt, order);
+    // The plug-in hosts read the data of every attempt from one shared copy.
+    const PluginHosts::LoadScope shared(data);
     for (TSPI* spi : order) {
         // A plug-in that faulted in this run is never called again.
         if (spi->faulted())
@@ -190,14 +144,8 @@ bool TInSPIAble::TrySPI(TInSPI& spi, std::span<const uint8_t> data)
 
 bool TInSPIAble::TryData(TInSPI& spi, const uint8_t* address, std::size_t size)
 {
-    // Plug-ins read the first 2048 bytes unchecked; shorter data gets a padded copy.
-    std::vector<uint8_t> padded;
-    if (size < kMinimumBlock) {
-        padded.assign(kMinimumBlock, 0);
-        if (size != 0)
-            std::memcpy(padded.data(), address, size);
-        address = padded.data();
-    }
+    // The host reads the data from shared memory that holds 2048 zero bytes
+    // after its end: short data is seen as a zero-filled 2048-byte block.
     const char* buffer = reinterpret_cast<const char*>(address);
     const auto length = static_cast<intptr_t>(size);
 
@@ -206,7 +154,8 @@ bool TInSPIAble::TryData(TInSPI& spi, const uint8_t* address, std::size_t size)
 
     TPictureInfoRec record;
     SPI_PICTINFO info = {};
-    if (spi.GetPictureInfo(buffer, length, SPI_INPUT_MEMORY, &info) == 0) {
+    std::string infoText;
+    if (spi.GetPictureInfo(buffer, length, SPI_INPUT_MEMORY, &info, &infoText) == 0) {
         record.Left = info.left;
         record.Top = info.top;
         record.Width = info.width;
@@ -214,33 +163,26 @@ bool TInSPIAble::TryData(TInSPI& spi, const uint8_t* address, std::size_t size)
         record.XDensity = info.x_density;
         record.YDensity = info.y_density;
         record.ColorDepth = info.colorDepth;
-        if (info.hInfo != nullptr)
-            record.Info = takeInfoText(info.hInfo);
+        record.Info = std::move(infoText);
         record.Valid = true;
     }
 
-    HLOCAL infoHandle = nullptr;
-    HLOCAL bitsHandle = nullptr;
+    TSPIPicture picture;
     progressError_ = nullptr;
-    const int32_t result = spi.GetPicture(buffer, length, SPI_INPUT_MEMORY, &infoHandle, &bitsHandle,
-                                          &SPIProgress, reinterpret_cast<intptr_t>(this));
-    if (result != 0) {
-        // The handler's error ends the load whatever the plug-in answered; on
-        // failure the plug-in has freed its handles itself.
-        if (progressError_)
-            std::rethrow_exception(std::exchange(progressError_, nullptr));
-        return false;
-    }
-    ReceivedHandles handles(infoHandle, bitsHandle);
+    const int32_t result = spi.GetPicture(buffer, length, SPI_INPUT_MEMORY, &picture, &SPIProgress,
+                                          reinterpret_cast<intptr_t>(this));
+    // The handler's error ends the load whatever the plug-in answered.
     if (progressError_)
         std::rethrow_exception(std::exchange(progressError_, nullptr));
-    // A handle the table does not know (bogus, or freed already) fails the attempt.
-    if (!handles.lock())
+    // A failure, or handles the host did not know, fails the attempt.
+    if (result != 0 || !picture.info || !picture.bits)
         return false;
-    const auto infoBlock = platform::localBlock(infoHandle);
-    const auto bitsBlock = platform::localBlock(bitsHandle);
+    // The host can still write to the shared blocks: the information block is
+    // read from a copy of its own, the pixels only within their block's size.
+    const std::span<const uint8_t> shared = picture.info->bytes();
+    const std::vector<uint8_t> infoBlock(shared.begin(), shared.end());
     bool done = false;
-    OnPicture(*infoBlock, *bitsBlock, record, done);
+    OnPicture(infoBlock, picture.bits->bytes(), record, done);
     return done;
 }
 

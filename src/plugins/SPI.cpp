@@ -1,11 +1,10 @@
 #include "plugins/SPI.h"
 
-#include "platform/FaultGuard.h"
+#include "plugins/PluginHosts.h"
 #include "plugins/SPIErrors.h"
 
+#include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <set>
 
 namespace tavo {
 
@@ -20,24 +19,37 @@ constexpr int32_t kInfoLength = 255;
 // would otherwise keep the search busy for ever. No real plug-in comes near it.
 constexpr int32_t kMaxFilterPairs = 1024;
 
-// Libraries that faulted in this run, by the path the loader reports: two
-// objects of one library share its code and its (possibly corrupted) state.
-std::mutex faultedMutex;
-std::set<std::string> faultedLibraries;
-
 } // namespace
 
-TSPI::TSPI(const std::string& path)
+TSPI::TSPI(const std::string& path) : path_(path)
 {
-    handle_ = platform::Module::open(path);
-    if (!handle_)
+    PluginHosts& hosts = PluginHosts::instance();
+    // A library that brought its host down is not loaded again in this run.
+    if (hosts.faulted(path))
         throw ESPIFOpenErrorSPI(path);
-    fileName_ = handle_->path();
-    if (fileName_.empty())
-        fileName_ = path;
-    getPluginInfo_ = reinterpret_cast<decltype(getPluginInfo_)>(bind("GetPluginInfo"));
-    if (getPluginInfo_ == nullptr)
+    kind_ = hosts.kindFor(path);
+    if (kind_ == nullptr)
+        throw ESPIFOpenErrorSPI(path);
+    fileName_ = path;
+    LoadReply loaded;
+    try {
+        PluginHost& host = hosts.host(*kind_);
+        loaded = host.load(path);
+        if (loaded.status == TAVO_LOAD_OK) {
+            library_ = loaded.library;
+            hostSerial_ = host.serial();
+        }
+    } catch (const HostLost& lost) {
+        hosts.markFaulted(path);
+        throw ESPIFault(path, kLoadEntry, lost.reason(), lost.signal());
+    }
+    if (loaded.status == TAVO_LOAD_CANNOT_LOAD)
+        throw ESPIFOpenErrorSPI(path);
+    if (!loaded.modulePath.empty())
+        fileName_ = loaded.modulePath;
+    if (loaded.status != TAVO_LOAD_OK)
         throw ESPIInvalidSPI(fileName_);
+    entries_ = loaded.entries;
     try {
         readInfo(0, &apiVersion_);
         readInfo(1, &pluginName_);
@@ -50,10 +62,13 @@ TSPI::TSPI(const std::string& path)
             filterNames_.push_back(std::move(name));
         }
     } catch (...) {
-        // The destructor does not run for a half-built object: a library that
-        // faulted here stays mapped as it does when a built object goes.
-        if (faulted())
-            handle_->keepLoaded();
+        // The destructor does not run for a half-built object.
+        if (PluginHost* host = hosts.runningHost(*kind_, hostSerial_)) {
+            try {
+                host->unload(library_);
+            } catch (const HostLost&) {
+            }
+        }
         throw;
     }
 }
@@ -62,20 +77,48 @@ TSPI::~TSPI()
 {
     filters_.clear();
     filterNames_.clear();
-    if (handle_ && faulted())
-        handle_->keepLoaded();
-    handle_.reset();
+    // Released in the host that holds it; a host lost since holds nothing.
+    if (PluginHost* host = PluginHosts::instance().runningHost(*kind_, hostSerial_)) {
+        try {
+            host->unload(library_);
+        } catch (const HostLost&) {
+            // The next call starts a fresh host.
+        }
+    }
 }
 
 bool TSPI::faulted() const
 {
-    std::lock_guard lock(faultedMutex);
-    return faultedLibraries.count(fileName_) != 0;
+    const PluginHosts& hosts = PluginHosts::instance();
+    return hosts.faulted(fileName_) || hosts.faulted(path_);
 }
 
-void* TSPI::bind(const char* name) const
+void TSPI::ensureLoaded(PluginHost& host)
 {
-    return handle_->symbol(name);
+    if (hostSerial_ == host.serial())
+        return;
+    const LoadReply loaded = host.load(path_);
+    if (loaded.status != TAVO_LOAD_OK)
+        throw ESPIFOpenErrorSPI(path_);
+    library_ = loaded.library;
+    hostSerial_ = host.serial();
+}
+
+template <class Call>
+auto TSPI::onHost(const char* entry, Call&& call)
+{
+    if (faulted())
+        throw ESPIDisabledSPI(fileName_);
+    PluginHosts& hosts = PluginHosts::instance();
+    try {
+        PluginHost& host = hosts.host(*kind_);
+        ensureLoaded(host);
+        return call(host, library_);
+    } catch (const HostLost& lost) {
+        hosts.markFaulted(fileName_);
+        hosts.markFaulted(path_);
+        throw ESPIFault(fileName_, entry, lost.reason(), lost.signal());
+    }
 }
 
 bool TSPI::readInfo(int32_t infono, std::string* text)
@@ -87,66 +130,89 @@ bool TSPI::readInfo(int32_t infono, std::string* text)
     return true;
 }
 
-void TSPI::reportFault(const char* entry, int signal)
-{
-    {
-        std::lock_guard lock(faultedMutex);
-        faultedLibraries.insert(fileName_);
-    }
-    throw ESPIFault(fileName_, entry, signal);
-}
-
-template <class Call>
-int32_t TSPI::callGuarded(const char* entry, Call&& call)
-{
-    if (faulted())
-        throw ESPIDisabledSPI(fileName_);
-    int32_t result = 0;
-    auto guarded = [&]() noexcept { result = call(); };
-    platform::FaultReport report;
-    if (!platform::runGuarded(guarded, &report))
-        reportFault(entry, report.signal);
-    return result;
-}
-
 int32_t TSPI::GetPluginInfo(int32_t infono, char* buf, int32_t buflen)
 {
-    if (getPluginInfo_ == nullptr)
-        throw ESPIInvalidAPI("GetPluginInfo", fileName_);
-    return callGuarded("GetPluginInfo", [&] { return getPluginInfo_(infono, buf, buflen); });
+    // The host hands the plug-in a buffer of its own; the text comes back and
+    // is written here as the plug-in wrote it there.
+    const int32_t asked = std::min<int32_t>(buflen, TAVO_HOST_MAX_INFO_TEXT);
+    const PluginInfoReply reply =
+        onHost("GetPluginInfo", [&](PluginHost& host, std::uint32_t library) { return host.pluginInfo(library, infono, asked); });
+    if (buf != nullptr && asked > 0) {
+        std::memcpy(buf, reply.text.data(), reply.text.size());
+        if (reply.text.size() < static_cast<std::size_t>(asked))
+            buf[reply.text.size()] = 0;
+    }
+    return reply.result;
 }
 
 TInSPI::TInSPI(const std::string& path) : TSPI(path)
 {
-    isSupported_ = reinterpret_cast<decltype(isSupported_)>(bind("IsSupported"));
-    getPictureInfo_ = reinterpret_cast<decltype(getPictureInfo_)>(bind("GetPictureInfo"));
-    getPicture_ = reinterpret_cast<decltype(getPicture_)>(bind("GetPicture"));
-    getPreview_ = reinterpret_cast<decltype(getPreview_)>(bind("GetPreview"));
-    if (isSupported_ == nullptr || getPictureInfo_ == nullptr || getPicture_ == nullptr)
+    if (!exports(TAVO_ENTRY_IS_SUPPORTED) || !exports(TAVO_ENTRY_PICTURE_INFO) || !exports(TAVO_ENTRY_PICTURE))
         throw ESPIInvalidSPI(FileName());
 }
 
 int32_t TInSPI::IsSupported(const char* filename, const void* dw)
 {
-    if (isSupported_ == nullptr)
+    if (!exports(TAVO_ENTRY_IS_SUPPORTED))
         throw ESPIInvalidAPI("IsSupported", FileName());
-    return callGuarded("IsSupported", [&] { return isSupported_(filename, dw); });
+    const std::string name = filename != nullptr ? filename : "";
+    return onHost("IsSupported", [&](PluginHost& host, std::uint32_t library) {
+        std::unique_ptr<OutgoingBlock> copy;
+        const OutgoingRegion block = PluginHosts::instance().dataRegion(
+            host, dw, TAVO_HOST_MIN_SUPPORTED_BLOCK, TAVO_HOST_MIN_SUPPORTED_BLOCK, &copy);
+        return host.isSupported(library, name, block);
+    });
 }
 
-int32_t TInSPI::GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo)
+int32_t TInSPI::GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo,
+                               std::string* infoText, bool* hasInfoText)
 {
-    if (getPictureInfo_ == nullptr)
+    if (!exports(TAVO_ENTRY_PICTURE_INFO))
         throw ESPIInvalidAPI("GetPictureInfo", FileName());
-    return callGuarded("GetPictureInfo", [&] { return getPictureInfo_(buf, len, flag, lpInfo); });
+    const auto length = static_cast<std::uint64_t>(std::max<intptr_t>(len, 0));
+    const PictureInfoReply reply = onHost("GetPictureInfo", [&](PluginHost& host, std::uint32_t library) {
+        std::unique_ptr<OutgoingBlock> copy;
+        const OutgoingRegion data = PluginHosts::instance().dataRegion(host, buf, length, 0, &copy);
+        return host.pictureInfo(library, data, length, flag);
+    });
+    if (reply.numbers.result == 0 && lpInfo != nullptr) {
+        std::memset(lpInfo, 0, sizeof *lpInfo);
+        lpInfo->left = reply.numbers.left;
+        lpInfo->top = reply.numbers.top;
+        lpInfo->width = reply.numbers.width;
+        lpInfo->height = reply.numbers.height;
+        lpInfo->x_density = reply.numbers.xDensity;
+        lpInfo->y_density = reply.numbers.yDensity;
+        lpInfo->colorDepth = reply.numbers.colorDepth;
+    }
+    if (infoText != nullptr)
+        *infoText = reply.text;
+    if (hasInfoText != nullptr)
+        *hasInfoText = reply.numbers.hasText != 0;
+    return reply.numbers.result;
 }
 
-int32_t TInSPI::GetPicture(const char* buf, intptr_t len, uint32_t flag, HLOCAL* pHBInfo, HLOCAL* pHBm,
+int32_t TInSPI::GetPicture(const char* buf, intptr_t len, uint32_t flag, TSPIPicture* picture,
                            SPI_PROGRESS progress, intptr_t lData)
 {
-    if (getPicture_ == nullptr)
+    if (!exports(TAVO_ENTRY_PICTURE))
         throw ESPIInvalidAPI("GetPicture", FileName());
-    return callGuarded("GetPicture",
-                       [&] { return getPicture_(buf, len, flag, pHBInfo, pHBm, progress, lData); });
+    const auto length = static_cast<std::uint64_t>(std::max<intptr_t>(len, 0));
+    // The plug-in's progress calls come back from the host; the callback runs
+    // here, with the caller's own value.
+    const PluginHost::Progress relay = [&](std::int32_t num, std::int32_t denom) {
+        return progress != nullptr ? progress(num, denom, lData) : 0;
+    };
+    PluginHost::Picture received = onHost("GetPicture", [&](PluginHost& host, std::uint32_t library) {
+        std::unique_ptr<OutgoingBlock> copy;
+        const OutgoingRegion data = PluginHosts::instance().dataRegion(host, buf, length, 0, &copy);
+        return host.picture(library, data, length, flag, relay);
+    });
+    if (picture != nullptr) {
+        picture->info = std::move(received.info);
+        picture->bits = std::move(received.bits);
+    }
+    return received.result;
 }
 
 std::unique_ptr<TSPI> CreateSPI(const std::string& path)

@@ -1,8 +1,10 @@
 // One loaded Susie plug-in library, and the factory that picks its class from
-// the plug-in's own API version.
+// the plug-in's own API version. The library lives in a plug-in host process
+// (PluginHosts): loading it and calling its entry points are requests to the
+// host, and a host lost during one raises ESPIFault.
 #pragma once
 
-#include "platform/ModuleLoader.h"
+#include "plugins/HostChannel.h"
 #include "sdk/spi_plugin.h"
 
 #include <cstdint>
@@ -30,8 +32,9 @@ class TSPI {
 public:
     static constexpr const char* className = "TSPI";
     // Loads the library, binds GetPluginInfo and reads every information text.
-    // Raises ESPIFOpenErrorSPI, ESPIInvalidSPI, or ESPIFault for a fault inside
-    // GetPluginInfo; whatever was acquired is released once.
+    // Raises ESPIFOpenErrorSPI (also for a library that brought its host down
+    // earlier in the run), ESPIInvalidSPI, or ESPIFault when the host is lost
+    // while loading or asking; whatever was acquired is released once.
     explicit TSPI(const std::string& path);
     virtual ~TSPI();
     TSPI(const TSPI&) = delete;
@@ -45,30 +48,43 @@ public:
     const std::vector<std::string>& Filters() const { return filters_; }
     const std::vector<std::string>& FilterNames() const { return filterNames_; }
 
-    // A plug-in that faulted in this run; it is never called again.
+    // A plug-in whose host was lost during one of its calls in this run; it is
+    // never called again.
     bool faulted() const;
 
 protected:
-    void* bind(const char* name) const;
+    // Whether the library exports the entry point (one of TAVO_ENTRY_*).
+    bool exports(std::uint32_t entry) const { return (entries_ & entry) != 0; }
 
-    // Calls an entry point under the fault guard. A fault marks the library as
-    // faulted and raises ESPIFault; a faulted library raises ESPIDisabledSPI.
+    // Runs call(host, library) on the library in its running host, loading it
+    // there again first when the host is a fresh one. A lost host marks the
+    // library as faulted and raises ESPIFault; a faulted library raises
+    // ESPIDisabledSPI.
     template <class Call>
-    int32_t callGuarded(const char* entry, Call&& call);
+    auto onHost(const char* entry, Call&& call);
 
 private:
     // Info text n read with a 256-byte buffer and the length 255; nothing when
     // the plug-in gives none.
     bool readInfo(int32_t infono, std::string* text);
-    [[noreturn]] void reportFault(const char* entry, int signal);
+    void ensureLoaded(class PluginHost& host);
 
-    std::unique_ptr<platform::Module> handle_;
+    const HostKind* kind_ = nullptr;
+    std::string path_; // as given: what a fresh host loads
+    std::uint64_t hostSerial_ = 0;
+    std::uint32_t library_ = 0;
+    std::uint32_t entries_ = 0;
     std::string fileName_;
     std::string apiVersion_;
     std::string pluginName_;
     std::vector<std::string> filters_;
     std::vector<std::string> filterNames_;
-    decltype(&::GetPluginInfo) getPluginInfo_ = nullptr;
+};
+
+// The two blocks of a decoded picture, read-only, as long as the object lives.
+struct TSPIPicture {
+    std::unique_ptr<IncomingBlock> info;
+    std::unique_ptr<IncomingBlock> bits;
 };
 
 class TInSPI : public TSPI {
@@ -78,17 +94,19 @@ public:
     // one is missing) and GetPreview when present.
     explicit TInSPI(const std::string& path);
 
+    // The host reads the data in place when it is the load in progress
+    // (PluginHosts::LoadScope), else from a copy.
     int32_t IsSupported(const char* filename, const void* dw);
-    int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo);
-    int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, HLOCAL* pHBInfo, HLOCAL* pHBm,
-                       SPI_PROGRESS progress, intptr_t lData);
-    bool hasPreview() const { return getPreview_ != nullptr; }
-
-private:
-    decltype(&::GetPictureInfo) getPictureInfo_ = nullptr;
-    decltype(&::IsSupported) isSupported_ = nullptr;
-    decltype(&::GetPicture) getPicture_ = nullptr;
-    decltype(&::GetPreview) getPreview_ = nullptr;
+    // The host takes the info text from the plug-in's handle and frees it:
+    // lpInfo->hInfo comes back empty, and *infoText, when asked for, holds the
+    // text (hasInfoText tells whether there was one).
+    int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SPI_PICTINFO* lpInfo,
+                           std::string* infoText = nullptr, bool* hasInfoText = nullptr);
+    // On 0 the picture holds both blocks, or neither when the plug-in returned
+    // handles its host did not know. The host has freed the handles.
+    int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, TSPIPicture* picture, SPI_PROGRESS progress,
+                       intptr_t lData);
+    bool hasPreview() const { return exports(TAVO_ENTRY_PREVIEW); }
 };
 
 // API version "00AM"; nothing of its own.

@@ -4,8 +4,6 @@
 
 namespace tavo {
 
-namespace {
-
 std::string describeSignal(int signal)
 {
     switch (signal) {
@@ -17,8 +15,6 @@ std::string describeSignal(int signal)
     default: return "シグナル " + std::to_string(signal);
     }
 }
-
-} // namespace
 
 std::string formatMessageArgs(const std::string& pattern, std::initializer_list<std::string> arguments)
 {
@@ -37,8 +33,8 @@ std::string formatMessageArgs(const std::string& pattern, std::initializer_list<
     return result;
 }
 
-ESPIFault::ESPIFault(const std::string& fileName, const std::string& entry, int signal)
-    : Exception(formatMessageArgs(pattern, {fileName, entry, describeSignal(signal)}))
+ESPIFault::ESPIFault(const std::string& fileName, const std::string& entry, const std::string& reason, int signal)
+    : Exception(formatMessageArgs(pattern, {fileName, entry, reason}))
     , signal_(signal)
 {
 }

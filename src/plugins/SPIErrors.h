@@ -39,17 +39,31 @@ public:
 // A second live registry.
 TAVO_FIXED_ERROR(ESPIDupCreateSPIs, "TSPIs は複数生成できません")
 
-// A hardware fault inside a plug-in's entry point: the plug-in, the entry point,
-// and what happened.
+// The plug-in host ended during a call into a plug-in (a fault, an exit, a
+// hang, a broken reply): the plug-in, the entry point, and what happened.
 class ESPIFault : public Exception {
 public:
     static constexpr const char* pattern = "%s:Susie Pluginの%sで異常が発生しました（%s）";
-    ESPIFault(const std::string& fileName, const std::string& entry, int signal);
+    ESPIFault(const std::string& fileName, const std::string& entry, const std::string& reason, int signal = 0);
+    // The text of one or more such errors, as the search reports them.
+    explicit ESPIFault(const std::string& message) : Exception(message), signal_(0) {}
+    // The signal that ended the host, 0 when none did.
     int signal() const { return signal_; }
 
 private:
     int signal_;
 };
+
+// The entry-point part of ESPIFault's message while the library is loaded.
+inline constexpr const char* kLoadEntry = "ロード";
+// The reasons of ESPIFault besides a signal's name.
+inline constexpr const char* kExitCodeReason = "終了コード %s";
+inline constexpr const char* kNoResponseReason = "応答なし";
+inline constexpr const char* kBadReplyReason = "不正な応答";
+inline constexpr const char* kCannotStartReason = "ホストを起動できません";
+
+// A signal's name as the reason of ESPIFault.
+std::string describeSignal(int signal);
 
 // A call into a plug-in that faulted earlier in this run: it is not called again.
 class ESPIDisabledSPI : public Exception {

@@ -70,9 +70,25 @@ void TSPIs::Loaded()
 
 void TSPIs::Search(const std::string& mask)
 {
+    std::vector<std::string> faults;
+    SearchSources(mask, faults);
+    // Each library that brought its host down was skipped; all of them are
+    // reported together once the search is over.
+    if (faults.size() == 1)
+        throw ESPIFault(faults.front());
+    if (!faults.empty()) {
+        std::string text = faults.front();
+        for (std::size_t i = 1; i < faults.size(); ++i)
+            text += "\n" + faults[i];
+        throw ESPIFault(text);
+    }
+}
+
+void TSPIs::SearchSources(const std::string& mask, std::vector<std::string>& faults)
+{
     const std::string folder = folderPart(mask);
     if (!folder.empty()) {
-        SearchDir(folder, fileNamePart(mask));
+        SearchDir(folder, fileNamePart(mask), faults);
         return;
     }
     // The sources in their fixed order. An empty or missing Susie folder gives
@@ -80,28 +96,36 @@ void TSPIs::Search(const std::string& mask)
     if (SearchOptions.contains(spsSusieDir)) {
         const auto path = platform::susieRegistryPath();
         if (path && !path->empty())
-            SearchDir(withTrailingDelimiter(*path), mask);
+            SearchDir(withTrailingDelimiter(*path), mask, faults);
     }
     if (SearchOptions.contains(spsAppDir)) {
         const std::string path = platform::programFolder();
         if (!path.empty())
-            SearchDir(withTrailingDelimiter(path), mask);
+            SearchDir(withTrailingDelimiter(path), mask, faults);
     }
     if (SearchOptions.contains(spsCurrentDir)) {
         const std::string path = platform::currentFolder();
         if (!path.empty())
-            SearchDir(withTrailingDelimiter(path), mask);
+            SearchDir(withTrailingDelimiter(path), mask, faults);
     }
     // spsSystemDir and spsWindowsDir: this platform has no such folders.
 }
 
-void TSPIs::SearchDir(const std::string& folder, const std::string& mask)
+void TSPIs::SearchDir(const std::string& folder, const std::string& mask, std::vector<std::string>& faults)
 {
     std::vector<std::string> paths;
     for (const std::string& name : platform::findFiles(folder, mask))
         paths.push_back(folder + name);
     for (const std::string& path : paths) {
-        std::unique_ptr<TSPI> spi = CreateSPI(path);
+        std::unique_ptr<TSPI> spi;
+        // A library that faults, exits or hangs while it is loaded or asked for
+        // its texts costs only itself: the search goes on with the next file.
+        try {
+            spi = CreateSPI(path);
+        } catch (const ESPIFault& fault) {
+            faults.emplace_back(fault.what());
+            continue;
+        }
         if (!spi)
             continue;
         // An error of the event or of the registration costs this plug-in only.

@@ -57,6 +57,8 @@ public:
     // Whether Loaded has run (also when its search failed).
     bool isLoaded() const { return loaded_; }
 
+    // Libraries that bring their host down are skipped and the search goes on;
+    // afterwards ESPIFault reports them (one message per library, one per line).
     void Search(const std::string& mask);
     void Add(std::unique_ptr<TSPI> spi);
     void Insert(int index, std::unique_ptr<TSPI> spi);
@@ -80,7 +82,8 @@ public:
     TSPIPictureRegisterEvent OnPictureRegister;
 
 private:
-    void SearchDir(const std::string& folder, const std::string& mask);
+    void SearchSources(const std::string& mask, std::vector<std::string>& faults);
+    void SearchDir(const std::string& folder, const std::string& mask, std::vector<std::string>& faults);
 
     std::vector<std::unique_ptr<TSPI>> list_;
     bool loaded_ = false;

@@ -90,7 +90,9 @@ TEST_F(LoaderTest, ShortDataArrivesInAZeroPaddedBlockWithItsTrueSize)
     EXPECT_EQ(state.lastPictureLength, 100);
     EXPECT_EQ(state.lastFlag, 1u);
     EXPECT_STREQ(state.lastFileName, "/pics/a.tpc");
-    EXPECT_EQ(state.lastData, reinterpret_cast<intptr_t>(&loader));
+    // The plug-in hands back a value of its host's, never an address of ours.
+    EXPECT_NE(state.lastData, 0);
+    EXPECT_NE(state.lastData, reinterpret_cast<intptr_t>(&loader));
     EXPECT_TRUE(loader.CurExt.empty());
     EXPECT_TRUE(loader.CurFileName.empty());
 }

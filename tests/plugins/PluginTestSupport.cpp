@@ -1,15 +1,42 @@
 #include "PluginTestSupport.h"
 
-#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 namespace tavo::test {
+
+namespace {
+
+// The test plug-ins run in the plug-in host and keep the record of their
+// calls in files of this folder, one per library, which the tests map too.
+// It is named before any host starts, so that every host inherits it.
+const std::filesystem::path& stateFolder()
+{
+    static const std::filesystem::path folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tavo-plugin-state-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        setenv("TAVO_TEST_PLUGIN_STATE", pattern.c_str(), 1);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::getenv("TAVO_TEST_PLUGIN_STATE"), ignored);
+        });
+        return std::filesystem::path(pattern);
+    }();
+    return folder;
+}
+
+const bool stateFolderNamed = !stateFolder().empty();
+
+} // namespace
 
 std::string pluginPath(const std::string& name)
 {
@@ -76,14 +103,21 @@ ScopedCurrentDir::~ScopedCurrentDir()
 
 TestPluginState& pluginState(const TSPI& spi)
 {
-    // The library is loaded already; this only finds its handle.
-    void* handle = dlopen(spi.FileName().c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr)
-        throw std::runtime_error("test plug-in not loaded: " + spi.FileName());
-    auto* state = static_cast<TestPluginState*>(dlsym(handle, "testState"));
-    dlclose(handle);
-    if (state == nullptr)
-        throw std::runtime_error("no testState in " + spi.FileName());
+    (void)stateFolderNamed;
+    static std::map<std::string, TestPluginState*> mapped;
+    char path[4096];
+    testPluginStateFile(stateFolder().c_str(), spi.FileName().c_str(), path, sizeof path);
+    TestPluginState*& state = mapped[path];
+    if (state == nullptr) {
+        const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0 || ftruncate(fd, sizeof(TestPluginState)) != 0)
+            throw std::runtime_error(std::string("no record of the test plug-in: ") + path);
+        void* p = mmap(nullptr, sizeof(TestPluginState), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        close(fd);
+        if (p == MAP_FAILED)
+            throw std::runtime_error(std::string("cannot map ") + path);
+        state = static_cast<TestPluginState*>(p);
+    }
     return *state;
 }
 

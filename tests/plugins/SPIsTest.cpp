@@ -305,13 +305,26 @@ TEST(SPIs, SusieKeyFileFollowsXdgConfigHome)
     }
 }
 
-TEST(SPIs, FaultWhileCreatingEndsTheSearch)
+TEST(SPIs, FaultWhileCreatingCostsThatLibraryAndIsReportedOnceTheSearchIsOver)
 {
     TempFolder folder;
-    folder.addPlugin("faultinfo", "faultinfo.spi");
+    const std::string bad = folder.addPlugin("faultinfo", "a-faultinfo.spi");
+    folder.addPlugin("p1", "b-good.spi");
+    folder.addPlugin("p2", "c-good.spi");
     TSPIs spis;
-    EXPECT_THROW(spis.Search(folder.str() + "/*.spi"), ESPIFault);
-    EXPECT_EQ(spis.Count(), 0);
+    try {
+        spis.Search(folder.str() + "/*.spi");
+        FAIL() << "the fault was not reported";
+    } catch (const ESPIFault& e) {
+        EXPECT_EQ(std::string(e.what()), bad + ":Susie PluginのGetPluginInfoで異常が発生しました（メモリ保護違反）");
+    }
+    // Whatever order the folder gives, both good plug-ins were found and work.
+    ASSERT_EQ(spis.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        char text[256] = {};
+        EXPECT_GT(spis[i].GetPluginInfo(0, text, 255), 0);
+        EXPECT_STREQ(text, "00IN");
+    }
 }
 
 TEST(SPIs, ClearDestroysAndGlobalGoesWithTheRegistry)

@@ -1,9 +1,11 @@
 /* A Susie import plug-in for the tests. What it claims comes from compile
  * definitions (SPI_ID, SPI_VERSION, SPI_PATTERN_SET and the variant switches);
  * what it does with data comes from the test picture's flags. */
+#define _GNU_SOURCE
 #include "sdk/spi_plugin.h"
 #include "TestPlugin.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
@@ -38,7 +40,30 @@ static const char *const patterns[] = {
     NULL};
 #endif
 
-SPI_EXPORT TestPluginState testState;
+/* The record of the calls lives in a file of the test's folder (named by
+ * TAVO_TEST_PLUGIN_STATE) shared with the test program, since the plug-in runs
+ * in the plug-in host; without it, in the library itself. */
+static TestPluginState localState;
+static TestPluginState *testState = &localState;
+
+__attribute__((constructor)) static void mapTestState(void)
+{
+    const char *folder = getenv("TAVO_TEST_PLUGIN_STATE");
+    Dl_info self;
+    if (folder == NULL || !dladdr((void *)&mapTestState, &self) || self.dli_fname == NULL)
+        return;
+    char path[4096];
+    testPluginStateFile(folder, self.dli_fname, path, sizeof path);
+    int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    if (ftruncate(fd, sizeof(TestPluginState)) == 0) {
+        void *p = mmap(NULL, sizeof(TestPluginState), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (p != MAP_FAILED)
+            testState = (TestPluginState *)p;
+    }
+    close(fd);
+}
 
 /* A null pointer the compiler cannot see through. */
 static volatile int *volatile nowhere = NULL;
@@ -101,13 +126,13 @@ static int isTestPicture(const uint8_t *data, intptr_t len)
 SPI_EXPORT int32_t IsSupported(const char *filename, const void *dw)
 {
     const uint8_t *block = (const uint8_t *)dw;
-    ++testState.isSupportedCalls;
-    testState.lastNonZero = -1;
+    ++testState->isSupportedCalls;
+    testState->lastNonZero = -1;
     for (int i = 0; i < 2048; ++i)
         if (block[i] != 0)
-            testState.lastNonZero = i;
-    testState.firstByte = block[0];
-    snprintf(testState.lastFileName, sizeof testState.lastFileName, "%s", filename);
+            testState->lastNonZero = i;
+    testState->firstByte = block[0];
+    snprintf(testState->lastFileName, sizeof testState->lastFileName, "%s", filename);
 #ifdef SPI_ACCEPT_ALL
     return 1;
 #endif
@@ -120,9 +145,9 @@ SPI_EXPORT int32_t IsSupported(const char *filename, const void *dw)
 SPI_EXPORT int32_t GetPictureInfo(const char *buf, intptr_t len, uint32_t flag, SPI_PICTINFO *lpInfo)
 {
     const uint8_t *data = (const uint8_t *)buf;
-    ++testState.getPictureInfoCalls;
-    testState.lastInfoLength = len;
-    testState.lastFlag = flag;
+    ++testState->getPictureInfoCalls;
+    testState->lastInfoLength = len;
+    testState->lastFlag = flag;
     if (!isTestPicture(data, len) || (u32(data + TPIC_FLAGS) & TPIC_FAIL_INFO))
         return SPI_NOT_SUPPORT;
     memset(lpInfo, 0, sizeof *lpInfo);
@@ -182,10 +207,10 @@ SPI_EXPORT int32_t GetPicture(const char *buf, intptr_t len, uint32_t flag, HLOC
                               SPI_PROGRESS progress, intptr_t lData)
 {
     const uint8_t *data = (const uint8_t *)buf;
-    ++testState.getPictureCalls;
-    testState.lastPictureLength = len;
-    testState.lastFlag = flag;
-    testState.lastData = lData;
+    ++testState->getPictureCalls;
+    testState->lastPictureLength = len;
+    testState->lastFlag = flag;
+    testState->lastData = lData;
 #ifdef SPI_ACCEPT_ALL
     if (!isTestPicture(data, len)) {
         /* Anything else becomes a 1 x 1 white 24-bit picture. */
@@ -202,9 +227,9 @@ SPI_EXPORT int32_t GetPicture(const char *buf, intptr_t len, uint32_t flag, HLOC
     const uint32_t flags = u32(data + TPIC_FLAGS);
     fault(flags);
     if ((flags & TPIC_PROGRESS) && progress != NULL) {
-        testState.progressResults[0] = progress(0, 3, lData);
-        testState.progressResults[1] = progress(1, 3, lData);
-        testState.progressResults[2] = progress(3, 3, lData);
+        testState->progressResults[0] = progress(0, 3, lData);
+        testState->progressResults[1] = progress(1, 3, lData);
+        testState->progressResults[2] = progress(3, 3, lData);
     }
     if (flags & TPIC_FAIL_PICTURE)
         return SPI_OUT_OF_ORDER;

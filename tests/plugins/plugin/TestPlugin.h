@@ -3,6 +3,7 @@
 #ifndef TEST_PLUGIN_H
 #define TEST_PLUGIN_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 /* A test picture: the magic "TPIC", then little-endian fields at these offsets.
@@ -44,5 +45,19 @@ typedef struct {
     int32_t progressResults[3];
     intptr_t lastData;
 } TestPluginState;
+
+/* The file that holds the record of the test plug-in at libraryPath: the
+ * path with every "/" turned into "_", in folder. */
+static inline void testPluginStateFile(const char *folder, const char *libraryPath, char *out, size_t size)
+{
+    size_t n = 0;
+    for (const char *p = folder; *p != 0 && n + 1 < size; ++p)
+        out[n++] = *p;
+    if (n + 1 < size)
+        out[n++] = '/';
+    for (const char *p = libraryPath; *p != 0 && n + 1 < size; ++p)
+        out[n++] = *p == '/' ? '_' : *p;
+    out[n] = 0;
+}
 
 #endif

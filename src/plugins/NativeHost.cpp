@@ -1,0 +1,291 @@
+#include "plugins/NativeHost.h"
+
+#include "platform/SearchFolders.h"
+#include "plugins/SPIErrors.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <thread>
+
+extern char** environ;
+
+namespace tavo {
+
+namespace {
+
+class MemfdBlock : public OutgoingBlock {
+public:
+    MemfdBlock(platform::UniqueFd fd, platform::Mapping mapping) : fd_(std::move(fd)), mapping_(std::move(mapping)) {}
+    std::span<std::uint8_t> bytes() override { return mapping_.bytes(); }
+    int fd() const { return fd_.get(); }
+
+private:
+    platform::UniqueFd fd_;
+    platform::Mapping mapping_;
+};
+
+class MappedRegion : public IncomingBlock {
+public:
+    MappedRegion(std::shared_ptr<const platform::Mapping> mapping, std::span<const std::uint8_t> bytes)
+        : mapping_(std::move(mapping)), bytes_(bytes)
+    {
+    }
+    std::span<const std::uint8_t> bytes() const override { return bytes_; }
+
+private:
+    std::shared_ptr<const platform::Mapping> mapping_;
+    std::span<const std::uint8_t> bytes_;
+};
+
+class SocketChannel : public HostChannel {
+public:
+    explicit SocketChannel(platform::UniqueFd socket) : socket_(std::move(socket)) {}
+
+    std::unique_ptr<OutgoingBlock> createBlock(std::size_t size) override
+    {
+        platform::UniqueFd fd = platform::createSharedMemory(size, "tavo-data");
+        if (!fd)
+            return nullptr;
+        platform::Mapping mapping(fd.get(), size, platform::Mapping::Access::WriteShared);
+        if (!mapping.valid())
+            return nullptr;
+        return std::make_unique<MemfdBlock>(std::move(fd), std::move(mapping));
+    }
+
+    bool send(std::uint16_t type, std::uint32_t call, std::span<const std::uint8_t> payload,
+              std::span<const OutgoingRegion> regions) override
+    {
+        std::vector<int> descriptors;
+        std::vector<TavoHostRegion> records;
+        for (const OutgoingRegion& region : regions) {
+            const int fd = static_cast<MemfdBlock*>(region.block)->fd();
+            auto at = std::find(descriptors.begin(), descriptors.end(), fd);
+            if (at == descriptors.end())
+                at = descriptors.insert(descriptors.end(), fd);
+            TavoHostRegion record = {};
+            record.offset = region.offset;
+            record.size = region.size;
+            record.carrier = static_cast<std::uint32_t>(at - descriptors.begin());
+            records.push_back(record);
+        }
+        TavoHostHeader header = {};
+        header.size = static_cast<std::uint32_t>(records.size() * sizeof(TavoHostRegion) + payload.size());
+        header.type = type;
+        header.regionCount = static_cast<std::uint16_t>(records.size());
+        header.call = call;
+        std::vector<std::uint8_t> bytes(sizeof header + header.size);
+        std::memcpy(bytes.data(), &header, sizeof header);
+        if (!records.empty())
+            std::memcpy(bytes.data() + sizeof header, records.data(), records.size() * sizeof(TavoHostRegion));
+        if (!payload.empty())
+            std::memcpy(bytes.data() + sizeof header + records.size() * sizeof(TavoHostRegion), payload.data(),
+                        payload.size());
+        return platform::sendMessageBytes(socket_.get(), bytes, descriptors);
+    }
+
+    ChannelStatus receive(const platform::Deadline& deadline, HostMessage* message) override
+    {
+        *message = HostMessage{};
+        std::vector<platform::UniqueFd> descriptors;
+        auto status = read({reinterpret_cast<std::uint8_t*>(&message->header), sizeof(TavoHostHeader)}, deadline,
+                           &descriptors);
+        if (status != ChannelStatus::Ok)
+            return status;
+        if (!frameHeaderValid(message->header))
+            return ChannelStatus::Malformed;
+        std::vector<std::uint8_t> body(message->header.size);
+        status = read(body, deadline, &descriptors);
+        if (status != ChannelStatus::Ok)
+            return status;
+        // Every carrier must be shared memory that cannot shrink under the mapping.
+        std::vector<std::uint64_t> sizes;
+        for (const platform::UniqueFd& fd : descriptors) {
+            const std::int64_t size = platform::descriptorSize(fd.get());
+            if (size < 0 || !platform::isSealedAgainstShrinking(fd.get()))
+                return ChannelStatus::Malformed;
+            sizes.push_back(static_cast<std::uint64_t>(size));
+        }
+        std::vector<TavoHostRegion> records;
+        if (!readRegionRecords(body, message->header.regionCount, sizes, &records))
+            return ChannelStatus::Malformed;
+        std::map<std::uint32_t, std::shared_ptr<const platform::Mapping>> mapped;
+        for (const TavoHostRegion& record : records) {
+            std::span<const std::uint8_t> bytes;
+            std::shared_ptr<const platform::Mapping> mapping;
+            if (record.size != 0) {
+                auto& slot = mapped[record.carrier];
+                if (!slot) {
+                    slot = std::make_shared<const platform::Mapping>(descriptors[record.carrier].get(),
+                                                                     static_cast<std::size_t>(sizes[record.carrier]),
+                                                                     platform::Mapping::Access::ReadShared);
+                    if (!slot->valid())
+                        return ChannelStatus::Malformed;
+                }
+                mapping = slot;
+                bytes = {mapping->data() + record.offset, static_cast<std::size_t>(record.size)};
+            }
+            message->regions.push_back(std::make_unique<MappedRegion>(std::move(mapping), bytes));
+        }
+        const std::size_t regionBytes = records.size() * sizeof(TavoHostRegion);
+        message->payload.assign(body.begin() + static_cast<std::ptrdiff_t>(regionBytes), body.end());
+        return ChannelStatus::Ok;
+    }
+
+private:
+    ChannelStatus read(std::span<std::uint8_t> out, const platform::Deadline& deadline,
+                       std::vector<platform::UniqueFd>* descriptors)
+    {
+        switch (platform::readMessageBytes(socket_.get(), out, deadline, descriptors, TAVO_HOST_MAX_REGIONS)) {
+        case platform::ReadOutcome::Done: return ChannelStatus::Ok;
+        case platform::ReadOutcome::Closed: return ChannelStatus::Closed;
+        case platform::ReadOutcome::TimedOut: return ChannelStatus::TimedOut;
+        case platform::ReadOutcome::Failed: return ChannelStatus::Malformed;
+        }
+        return ChannelStatus::Malformed;
+    }
+
+    platform::UniqueFd socket_;
+};
+
+// Waits for the process for at most the given time; true with its status.
+bool waitFor(pid_t pid, int* status, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const pid_t got = waitpid(pid, status, WNOHANG);
+        if (got == pid || (got < 0 && errno != EINTR))
+            return got == pid;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+class NativeProcess : public HostProcess {
+public:
+    NativeProcess(pid_t pid, platform::UniqueFd socket) : pid_(pid), channel_(makeSocketChannel(std::move(socket))) {}
+    ~NativeProcess() override
+    {
+        // Closing its end lets the host leave by itself; one that does not is ended.
+        channel_.reset();
+        if (pid_ > 0) {
+            int status = 0;
+            if (!waitFor(pid_, &status, std::chrono::milliseconds(500)))
+                kill();
+        }
+    }
+
+    HostChannel& channel() override { return *channel_; }
+
+    void kill() override
+    {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        status_ = status;
+        pid_ = -1;
+    }
+
+    std::string endReason(int* signal) override
+    {
+        if (pid_ > 0) {
+            int status = 0;
+            // The stream closes a moment before the process is gone.
+            if (waitFor(pid_, &status, std::chrono::milliseconds(2000))) {
+                status_ = status;
+                pid_ = -1;
+            } else {
+                kill();
+            }
+        }
+        *signal = 0;
+        if (WIFSIGNALED(status_)) {
+            *signal = WTERMSIG(status_);
+            return describeSignal(*signal);
+        }
+        if (WIFEXITED(status_))
+            return formatMessage(kExitCodeReason, std::to_string(WEXITSTATUS(status_)));
+        return kNoResponseReason;
+    }
+
+private:
+    pid_t pid_;
+    int status_ = 0;
+    std::unique_ptr<HostChannel> channel_;
+};
+
+} // namespace
+
+std::unique_ptr<HostChannel> makeSocketChannel(platform::UniqueFd socket)
+{
+    return std::make_unique<SocketChannel>(std::move(socket));
+}
+
+std::string nativeHostProgram()
+{
+    if (const char* named = std::getenv("TAVO_SPI_HOST"); named != nullptr && *named != 0)
+        return named;
+    return platform::programFolder() + "/tavotavo-spi-host";
+}
+
+bool NativeHostKind::accepts(const std::string& path) const
+{
+    char magic[4] = {};
+    std::ifstream file(path, std::ios::binary);
+    return file.read(magic, sizeof magic) && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+}
+
+std::unique_ptr<HostProcess> NativeHostKind::start() const
+{
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return nullptr;
+    platform::UniqueFd mine(ends[0]);
+    platform::UniqueFd theirs(ends[1]);
+    constexpr int kHostFd = 3;
+    // dup2 onto itself would keep close-on-exec; move the end out of the way first.
+    if (theirs.get() == kHostFd) {
+        theirs = platform::UniqueFd(fcntl(kHostFd, F_DUPFD_CLOEXEC, kHostFd + 1));
+        if (!theirs)
+            return nullptr;
+    }
+    const std::string program = nativeHostProgram();
+    std::string fdText = std::to_string(kHostFd);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--fd"), fdText.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, theirs.get(), kHostFd);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    sigset_t defaults;
+    sigfillset(&defaults);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0)
+        return nullptr;
+    return std::make_unique<NativeProcess>(pid, std::move(mine));
+}
+
+} // namespace tavo
