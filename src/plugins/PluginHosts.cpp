@@ -2,6 +2,7 @@
 
 #include "plugins/NativeHost.h"
 #include "plugins/SPIErrors.h"
+#include "plugins/WineHost.h"
 
 #include <cstring>
 
@@ -24,6 +25,9 @@ PluginHosts& PluginHosts::instance()
 PluginHosts::PluginHosts()
 {
     kinds_.push_back(std::make_unique<NativeHostKind>());
+    // Windows libraries go to a bridge under Wine, one for each width.
+    addKind(std::make_unique<WineHostKind>(64));
+    addKind(std::make_unique<WineHostKind>(32));
 }
 
 void PluginHosts::addKind(std::unique_ptr<HostKind> kind)

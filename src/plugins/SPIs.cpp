@@ -15,6 +15,9 @@ TGraphicClass defaultGraphicClass = nullptr;
 
 constexpr std::size_t kMaxExtensionLength = 255;
 
+constexpr const char* kPluginMask = "*.spi";
+constexpr const char* kWindows64PluginMask = "*.sph";
+
 bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b)
 {
     return upperCaseAscii(a) == upperCaseAscii(b);
@@ -116,6 +119,12 @@ void TSPIs::SearchDir(const std::string& folder, const std::string& mask, std::v
     std::vector<std::string> paths;
     for (const std::string& name : platform::findFiles(folder, mask))
         paths.push_back(folder + name);
+    // 64-bit Windows plug-ins carry the extension .sph: a search for plug-ins
+    // takes them too, after the *.spi files of the same folder.
+    if (equalsIgnoringAsciiCase(mask, kPluginMask)) {
+        for (const std::string& name : platform::findFiles(folder, kWindows64PluginMask))
+            paths.push_back(folder + name);
+    }
     for (const std::string& path : paths) {
         std::unique_ptr<TSPI> spi;
         // A library that faults, exits or hangs while it is loaded or asked for
