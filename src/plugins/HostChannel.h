@@ -83,6 +83,9 @@ public:
     virtual bool accepts(const std::string& path) const = 0;
     // A fresh host; nullptr when it cannot be started.
     virtual std::unique_ptr<HostProcess> start() const = 0;
+    // Gets a host ready without waiting, for a kind whose hosts take long to
+    // start; true when start() would not wait long, or nothing can be waited for.
+    virtual bool prepare() const { return true; }
     // What an earlier run learned about the library at path, for a kind whose
     // hosts are slow to start; nothing otherwise.
     virtual std::optional<LibraryFacts> remembered(const std::string& path) const

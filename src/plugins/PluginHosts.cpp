@@ -44,6 +44,23 @@ const HostKind* PluginHosts::kindFor(const std::string& path) const
     return nullptr;
 }
 
+bool PluginHosts::startsSlowly(const std::string& path)
+{
+    const HostKind* kind = kindFor(path);
+    if (kind == nullptr)
+        return false;
+    const auto running = running_.find(kind);
+    if (running != running_.end() && running->second && running->second->alive())
+        return false;
+    return !kind->remembered(path) && !kind->prepare();
+}
+
+bool PluginHosts::prepare(const std::string& path)
+{
+    const HostKind* kind = kindFor(path);
+    return kind == nullptr || kind->prepare();
+}
+
 PluginHost& PluginHosts::host(const HostKind& kind)
 {
     std::unique_ptr<PluginHost>& slot = running_[&kind];

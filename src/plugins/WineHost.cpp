@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -61,8 +62,11 @@ class RegionFolder {
 public:
     RegionFolder()
     {
+        // Memory-backed when it can be: the runtime folder, else /dev/shm.
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        std::string base = runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp";
+        std::string base = runtime != nullptr && runtime[0] == '/' ? runtime
+                           : access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm"
+                                                                   : "/tmp";
         std::string pattern = base + "/tavotavo-bridge-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr)
             return;
@@ -111,16 +115,61 @@ private:
     platform::Mapping mapping_;
 };
 
+// Memory for the blocks the bridge sends. A picture's pixels are megabytes
+// whose pages cost more to fault in than to fill, and the pictures of a
+// folder are alike: a freed buffer is kept for the next one.
+class BufferPool {
+public:
+    struct Buffer {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t capacity = 0;
+    };
+    Buffer take(std::size_t size)
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = spare_.begin(); it != spare_.end(); ++it) {
+            if (it->capacity >= size && it->capacity <= 2 * size + kSmall) {
+                Buffer buffer = std::move(*it);
+                spare_.erase(it);
+                return buffer;
+            }
+        }
+        return {std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[std::max<std::size_t>(size, 1)]), size};
+    }
+    void give(Buffer buffer)
+    {
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(buffer));
+        if (spare_.size() > kKept)
+            spare_.erase(spare_.begin());
+    }
+
+private:
+    static constexpr std::size_t kKept = 2;
+    static constexpr std::size_t kSmall = 4096;
+    std::mutex mutex_;
+    std::vector<Buffer> spare_;
+};
+
 // A block the bridge sent, read into the viewer's own memory: a file the
 // bridge can still shorten is never mapped here.
 class CopiedBlock : public IncomingBlock {
 public:
-    explicit CopiedBlock(std::size_t size) : bytes_(size != 0 ? new std::uint8_t[size] : nullptr), size_(size) {}
-    std::span<const std::uint8_t> bytes() const override { return {bytes_.get(), size_}; }
-    std::uint8_t* data() { return bytes_.get(); }
+    CopiedBlock(std::shared_ptr<BufferPool> pool, std::size_t size)
+        : pool_(std::move(pool)), buffer_(pool_->take(size)), size_(size)
+    {
+    }
+    ~CopiedBlock() override
+    {
+        if (buffer_.bytes)
+            pool_->give(std::move(buffer_));
+    }
+    std::span<const std::uint8_t> bytes() const override { return {buffer_.bytes.get(), size_}; }
+    std::uint8_t* data() { return buffer_.bytes.get(); }
 
 private:
-    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::shared_ptr<BufferPool> pool_;
+    BufferPool::Buffer buffer_;
     std::size_t size_;
 };
 
@@ -192,7 +241,7 @@ public:
             return ChannelStatus::Malformed;
         if (regionBytes != 0)
             std::memcpy(records.data(), body.data(), regionBytes);
-        // Every file named is read and deleted, also when another one fails.
+        // Every file named is read, also when another one fails.
         bool good = true;
         for (const TavoHostRegion& record : records) {
             std::unique_ptr<IncomingBlock> block = take(record);
@@ -219,22 +268,23 @@ private:
         return ChannelStatus::Malformed;
     }
 
-    // Reads one region of the bridge's into memory of the viewer's and
-    // deletes its file; nullptr when the record or the file is not sound.
+    // Reads one region of the bridge's into memory of the viewer's; nullptr
+    // when the record or the file is not sound.
     std::unique_ptr<IncomingBlock> take(const TavoHostRegion& record)
     {
         if (record.carrier < kFirstBridgeCarrier || record.reserved != 0)
             return nullptr;
+        // The bridge writes its blocks into the same few files again and
+        // again (their pages stay); they go with the folder.
         const std::string path = folder_.file(record.carrier);
         platform::UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        unlink(path.c_str());
         struct stat facts = {};
         if (!fd || fstat(fd.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
             return nullptr;
         const auto fileSize = static_cast<std::uint64_t>(facts.st_size);
         if (record.offset > fileSize || record.size > fileSize - record.offset || record.size > SIZE_MAX)
             return nullptr;
-        auto block = std::make_unique<CopiedBlock>(static_cast<std::size_t>(record.size));
+        auto block = std::make_unique<CopiedBlock>(pool_, static_cast<std::size_t>(record.size));
         if (record.size != 0) {
             if (!block->data())
                 return nullptr;
@@ -256,6 +306,7 @@ private:
     platform::UniqueFd socket_;
     const RegionFolder& folder_;
     std::uint32_t nextCarrier_ = 0;
+    std::shared_ptr<BufferPool> pool_ = std::make_shared<BufferPool>();
 };
 
 bool waitFor(pid_t pid, int* status, std::chrono::milliseconds limit)
@@ -367,10 +418,8 @@ void WineHostKind::remember(const std::string& path, const LibraryFacts& facts) 
     rememberFacts(path, facts);
 }
 
-std::unique_ptr<HostProcess> WineHostKind::start() const
+std::unique_ptr<HostProcess> WineHostKind::launch() const
 {
-    if (!platform::WinePrefix::instance().wait())
-        return nullptr;
     auto folder = std::make_unique<RegionFolder>();
     if (!folder->valid())
         return nullptr;
@@ -384,12 +433,38 @@ std::unique_ptr<HostProcess> WineHostKind::start() const
                                    theirs.get(), theirs.get());
     if (pid < 0)
         return nullptr;
-    theirs.reset();
+    launchedSocket_ = mine.get();
+    return std::make_unique<WineProcess>(pid, std::move(mine), std::move(folder));
+}
+
+bool WineHostKind::prepare() const
+{
+    platform::WinePrefix& prefix = platform::WinePrefix::instance();
+    if (!prefix.poll())
+        return prefix.failed();
+    if (!launched_) {
+        launched_ = launch();
+        if (!launched_)
+            return true; // nothing to wait for: start() fails the same way
+    }
+    pollfd ready = {launchedSocket_, POLLIN, 0};
+    return poll(&ready, 1, 0) != 0;
+}
+
+std::unique_ptr<HostProcess> WineHostKind::start() const
+{
+    if (!launched_) {
+        if (!platform::WinePrefix::instance().wait())
+            return nullptr;
+        launched_ = launch();
+        if (!launched_)
+            return nullptr;
+    }
     // Wine takes seconds to start; the host's own time limit counts from its READY on.
-    pollfd ready = {mine.get(), POLLIN, 0};
+    pollfd ready = {launchedSocket_, POLLIN, 0};
     while (poll(&ready, 1, kStartLimitMs) < 0 && errno == EINTR) {
     }
-    return std::make_unique<WineProcess>(pid, std::move(mine), std::move(folder));
+    return std::move(launched_);
 }
 
 } // namespace tavo

@@ -330,12 +330,9 @@ static uint16_t sendableBlocks(HLOCAL info, HLOCAL bits, TavoHostRegion *regions
     const void *infoBytes = infoSize > 0 ? LocalLock(info) : NULL;
     const void *bitsBytes = bitsSize > 0 ? LocalLock(bits) : NULL;
     uint16_t count = 0;
-    if (infoBytes != NULL && bitsBytes != NULL && regionWrite(infoBytes, infoSize, &regions[0])) {
-        if (regionWrite(bitsBytes, bitsSize, &regions[1]))
-            count = 2;
-        else
-            regionDiscard(&regions[0]);
-    }
+    if (infoBytes != NULL && bitsBytes != NULL && regionWrite(0, infoBytes, infoSize, &regions[0]) &&
+        regionWrite(1, bitsBytes, bitsSize, &regions[1]))
+        count = 2;
     if (infoBytes != NULL)
         LocalUnlock(info);
     if (bitsBytes != NULL)

@@ -6,7 +6,6 @@
 #include <string.h>
 
 static WCHAR folderPath[MAX_PATH];
-static uint32_t nextCarrier = BRIDGE_FIRST_OWN_CARRIER;
 
 BOOL regionsOpen(const char *folder, uint32_t length)
 {
@@ -65,17 +64,31 @@ void regionUnmap(MappedRegion *mapped)
     memset(mapped, 0, sizeof *mapped);
 }
 
-BOOL regionWrite(const void *bytes, uint64_t size, TavoHostRegion *region)
+/* The bridge sends its blocks in the same two files every time: their pages
+ * are kept, and writing into them again costs no new memory. */
+static HANDLE ownFiles[2];
+
+BOOL regionWrite(unsigned slot, const void *bytes, uint64_t size, TavoHostRegion *region)
 {
-    WCHAR path[MAX_PATH];
-    const uint32_t carrier = nextCarrier++;
-    regionPath(carrier, path);
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    if (slot >= 2)
         return FALSE;
+    const uint32_t carrier = BRIDGE_FIRST_OWN_CARRIER + slot;
+    if (ownFiles[slot] == NULL) {
+        WCHAR path[MAX_PATH];
+        regionPath(carrier, path);
+        ownFiles[slot] = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, NULL);
+        if (ownFiles[slot] == INVALID_HANDLE_VALUE) {
+            ownFiles[slot] = NULL;
+            return FALSE;
+        }
+    }
+    HANDLE file = ownFiles[slot];
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    BOOL written = SetFilePointerEx(file, start, NULL, FILE_BEGIN);
     const unsigned char *at = bytes;
     uint64_t left = size;
-    BOOL written = TRUE;
     while (written && left > 0) {
         const DWORD piece = left > 0x40000000u ? 0x40000000u : (DWORD)left;
         DWORD put = 0;
@@ -83,20 +96,10 @@ BOOL regionWrite(const void *bytes, uint64_t size, TavoHostRegion *region)
         at += put;
         left -= put;
     }
-    CloseHandle(file);
-    if (!written) {
-        DeleteFileW(path);
+    if (!written)
         return FALSE;
-    }
     memset(region, 0, sizeof *region);
     region->size = size;
     region->carrier = carrier;
     return TRUE;
-}
-
-void regionDiscard(const TavoHostRegion *region)
-{
-    WCHAR path[MAX_PATH];
-    regionPath(region->carrier, path);
-    DeleteFileW(path);
 }

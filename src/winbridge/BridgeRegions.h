@@ -1,8 +1,8 @@
 /* Shared memory for the bridge: a region is a file "region-<n>" in the
  * private folder the viewer names at start. The viewer's files carry the
- * picture data; the bridge writes the blocks a plug-in returns into files of
- * its own numbers (from BRIDGE_FIRST_OWN_CARRIER up), which the viewer reads
- * and deletes. */
+ * picture data; the bridge writes the blocks a plug-in returns into two files
+ * of its own numbers (BRIDGE_FIRST_OWN_CARRIER and the next), again for each
+ * picture; the viewer reads them and removes them with the folder. */
 #ifndef BRIDGE_REGIONS_H
 #define BRIDGE_REGIONS_H
 
@@ -29,10 +29,8 @@ BOOL regionsOpen(const char *folder, uint32_t length);
 BOOL regionMap(const TavoHostRegion *region, MappedRegion *mapped);
 void regionUnmap(MappedRegion *mapped);
 
-/* Writes a block into a new region file of the bridge's and describes it. */
-BOOL regionWrite(const void *bytes, uint64_t size, TavoHostRegion *region);
-
-/* Deletes a region file the bridge wrote and will not send. */
-void regionDiscard(const TavoHostRegion *region);
+/* Writes a block into the bridge's region file of that slot (0 or 1) from
+ * its start, and describes it. */
+BOOL regionWrite(unsigned slot, const void *bytes, uint64_t size, TavoHostRegion *region);
 
 #endif
