@@ -19,7 +19,7 @@ echo "Path=$work/spi-native" > "$work/native/Susie/Plug-in"
 python3 - "$work/six.ttr" <<'PY'
 import struct, sys
 w, h = 3000, 2000
-row = bytes(range(256)) * (w * 3 // 256 + 1)
+row = bytes(range(256)) * (w * 3 // 256 + 2)
 open(sys.argv[1], 'wb').write(b'TTR1' + struct.pack('<IiiHH', 4, w, h, 24, 0) + b''.join(row[y % 256:y % 256 + w * 3] for y in range(h)))
 PY
 prefix=${XDG_CACHE_HOME:-$HOME/.cache}/tavotavo/wine
@@ -31,7 +31,7 @@ for _ in $(seq 1 "$rounds"); do
   WINEPREFIX="$prefix" "$server" -k 2>/dev/null || true
   sleep 1
   cold+=("$(decode windows)")
-  WINEPREFIX="$prefix" "$server" -p 2>/dev/null
+  # Wine's server stays a few seconds after its last program: still running.
   warm+=("$(decode windows)")
   native+=("$(decode native)")
 done
