@@ -120,6 +120,7 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     const int pairs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    setenv("TAVO_SPI_HOST", TAVO_BINARY_DIR "/bin/tavotavo-spi-host", 0);
     const std::string path = (std::filesystem::temp_directory_path() / "tavotavo_bench_6mp.png").string();
     writePicture(path);
     std::printf("picture: %u x %u RGB, %ju bytes\n", kWidth, kHeight, std::uintmax_t(std::filesystem::file_size(path)));

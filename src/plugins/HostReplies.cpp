@@ -78,7 +78,7 @@ std::optional<PluginInfoReply> decodePluginInfoReply(Payload payload, std::int32
     if (!fixedWithTail<TavoPluginInfoReply>(payload, &fixed,
                                             [](const TavoPluginInfoReply& r) { return std::uint64_t{r.textLength}; }))
         return std::nullopt;
-    if (buflen < 0 || fixed.textLength > static_cast<std::uint32_t>(buflen))
+    if (fixed.textLength > static_cast<std::uint32_t>(std::max(buflen, 0)))
         return std::nullopt;
     PluginInfoReply reply;
     reply.result = fixed.result;

@@ -1,6 +1,7 @@
 #include "plugins/PluginDecoding.h"
 
 #include "plugins/SPIBitmap.h"
+#include "plugins/SPIErrors.h"
 
 namespace tavo {
 
@@ -14,8 +15,15 @@ std::unique_ptr<TSPIs> createProgramRegistry()
 
 Bitmap decodeThroughPlugins(const std::string& path)
 {
-    if (TSPIs* spis = GlobalSPIs(); spis != nullptr && !spis->isLoaded())
-        spis->Loaded();
+    if (TSPIs* spis = GlobalSPIs(); spis != nullptr && !spis->isLoaded()) {
+        // Libraries the search skipped do not cost this load: the plug-ins
+        // found beside them decode it, and the report waits for the owner.
+        try {
+            spis->Loaded();
+        } catch (const ESPIFault& fault) {
+            spis->keepSearchFault(fault.what());
+        }
+    }
     TSPIBitmap bitmap;
     bitmap.LoadFromFile(path);
     return bitmap.bitmap();

@@ -19,9 +19,10 @@ std::unique_ptr<TSPIs> createProgramRegistry();
 
 // Decodes a file through a fresh TSPIBitmap: the plug-ins of the live registry
 // and the BMP reader, in the order the file's extension gives. Runs the live
-// registry's Loaded first when it has not run yet. Raises what the load raises
-// ("認識できない画像形式です", EFOpenError, the reader's errors, ESPIFault for a
-// plug-in that faulted).
+// registry's Loaded first when it has not run yet, keeping the search's report
+// of skipped libraries in the registry (takeSearchFault). Raises what the load
+// raises ("認識できない画像形式です", EFOpenError, the reader's errors, ESPIFault
+// when the plug-in host was lost during a call).
 Bitmap decodeThroughPlugins(const std::string& path);
 
 } // namespace tavo

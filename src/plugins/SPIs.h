@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavo {
@@ -56,6 +57,12 @@ public:
     void Loaded();
     // Whether Loaded has run (also when its search failed).
     bool isLoaded() const { return loaded_; }
+
+    // A load that runs the search itself keeps the search's report of the
+    // libraries it skipped for later, so that the load goes on; the owner
+    // reports it when it would have searched.
+    void keepSearchFault(const std::string& message) { searchFault_ = message; }
+    std::string takeSearchFault() { return std::exchange(searchFault_, std::string()); }
 
     // Libraries that bring their host down are skipped and the search goes on;
     // afterwards ESPIFault reports them (one message per library, one per line).
@@ -106,6 +113,7 @@ private:
 
     std::vector<std::unique_ptr<TSPI>> list_;
     bool loaded_ = false;
+    std::string searchFault_;
 };
 
 // The live registry, or nothing.

@@ -136,15 +136,17 @@ bool handleUnload(Wire& wire, const Request& request)
 bool handlePluginInfo(Wire& wire, const Request& request)
 {
     TavoPluginInfo ask;
-    if (!request.fixed(&ask) || ask.buflen < 1 || static_cast<std::uint32_t>(ask.buflen) > TAVO_HOST_MAX_INFO_TEXT)
+    if (!request.fixed(&ask) || ask.buflen > static_cast<std::int32_t>(TAVO_HOST_MAX_INFO_TEXT))
         return false;
     const Library* lib = library(ask.library);
     if (lib == nullptr)
         return false;
-    std::vector<char> buffer(std::max<std::size_t>(256, static_cast<std::size_t>(ask.buflen) + 1) + kSlack, 0);
+    // A length of 0 or less is passed on as it is; no text comes back then.
+    const std::size_t length = ask.buflen > 0 ? static_cast<std::size_t>(ask.buflen) : 0;
+    std::vector<char> buffer(std::max<std::size_t>(256, length + 1) + kSlack, 0);
     TavoPluginInfoReply reply = {};
     reply.result = lib->getPluginInfo(ask.infono, buffer.data(), ask.buflen);
-    reply.textLength = static_cast<std::uint32_t>(strnlen(buffer.data(), static_cast<std::size_t>(ask.buflen)));
+    reply.textLength = static_cast<std::uint32_t>(strnlen(buffer.data(), length));
     return wire.sendFixed(request.header.type | TAVO_HOST_REPLY, request.header.call, reply,
                           {reinterpret_cast<const std::uint8_t*>(buffer.data()), reply.textLength});
 }
@@ -373,6 +375,13 @@ bool handle(Wire& wire, const Request& request)
 
 } // namespace
 } // namespace tavo::spihost
+
+// In the sanitizer build a plug-in's fault must still end the host with its
+// signal, as the viewer reports it, rather than with the sanitizer's report.
+extern "C" const char* __asan_default_options()
+{
+    return "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:detect_leaks=0";
+}
 
 int main(int argc, char** argv)
 {

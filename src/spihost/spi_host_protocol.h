@@ -105,7 +105,7 @@ typedef struct {
 typedef struct {
     uint32_t library;
     int32_t infono;
-    int32_t buflen;      /* 1 .. TAVO_HOST_MAX_INFO_TEXT */
+    int32_t buflen;      /* at most TAVO_HOST_MAX_INFO_TEXT; 0 or less: no text comes back */
     uint32_t reserved;
 } TavoPluginInfo;
 

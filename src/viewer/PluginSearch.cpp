@@ -1,5 +1,6 @@
 #include "viewer/PluginSearch.h"
 
+#include "plugins/SPIErrors.h"
 #include "plugins/SPIs.h"
 #include "viewer/ErrorReport.h"
 
@@ -48,8 +49,14 @@ protected:
             QWidget* window = window_;
             QTimer::singleShot(0, window_, [window, spis] {
                 guarded([spis] {
-                    if (!spis->isLoaded())
+                    if (!spis->isLoaded()) {
                         spis->Loaded();
+                        return;
+                    }
+                    // A load before the first paint ran the search: its report
+                    // of skipped libraries comes now, as the search's own would.
+                    if (const std::string fault = spis->takeSearchFault(); !fault.empty())
+                        throw ESPIFault(fault);
                 });
                 if (spis->hasPending())
                     joinPendingWhenReady(window, spis);

@@ -1,4 +1,5 @@
 #include "platform/LocalMemory.h"
+#include "platform/SharedMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -95,4 +96,33 @@ TEST(LocalMemory, ZeroSizedBlockIsALiveHandle)
     ASSERT_TRUE(localBlock(h).has_value());
     EXPECT_TRUE(localBlock(h)->empty());
     EXPECT_EQ(LocalFree(h), nullptr);
+}
+
+TEST(LocalMemory, LargeBlocksLiveInSharedMemoryThatGrowsWithThem)
+{
+    HLOCAL small = LocalAlloc(LMEM_MOVEABLE, 100);
+    EXPECT_FALSE(tavo::platform::localBlockCarrier(small).has_value());
+    EXPECT_EQ(LocalFree(small), nullptr);
+
+    HLOCAL large = LocalAlloc(LHND, 1 << 20);
+    const auto carrier = tavo::platform::localBlockCarrier(large);
+    ASSERT_TRUE(carrier.has_value());
+    EXPECT_EQ(carrier->size, std::size_t{1} << 20);
+    EXPECT_GE(tavo::platform::descriptorSize(carrier->fd), std::int64_t{1} << 20);
+    auto* bytes = static_cast<unsigned char*>(LocalLock(large));
+    bytes[0] = 7;
+    bytes[(1 << 20) - 1] = 9;
+    LocalUnlock(large);
+    // Growing keeps the bytes, the handle and zeros the new part.
+    ASSERT_EQ(LocalReAlloc(large, 3 << 20, LMEM_ZEROINIT), large);
+    const auto grown = tavo::platform::localBlockCarrier(large);
+    ASSERT_TRUE(grown.has_value());
+    EXPECT_EQ(grown->size, std::size_t{3} << 20);
+    const auto span = localBlock(large);
+    ASSERT_TRUE(span.has_value());
+    EXPECT_EQ((*span)[0], 7);
+    EXPECT_EQ((*span)[(1 << 20) - 1], 9);
+    EXPECT_EQ((*span)[(3 << 20) - 1], 0);
+    EXPECT_EQ(LocalFree(large), nullptr);
+    EXPECT_FALSE(tavo::platform::localBlockCarrier(large).has_value());
 }

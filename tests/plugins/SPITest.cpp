@@ -66,6 +66,13 @@ TEST(SPI, TextFillingTheWholeBufferIsReadWithinIt)
     const auto spi = CreateSPI(pluginPath("longname"));
     ASSERT_TRUE(spi);
     EXPECT_EQ(spi->PluginName(), std::string(255, 'L'));
+    // A length of 0 or less reaches the plug-in as it is and brings no text back.
+    char untouched[4] = {'a', 'b', 'c', 0};
+    EXPECT_EQ(spi->GetPluginInfo(1, untouched, 0), 0);
+    EXPECT_EQ(spi->GetPluginInfo(1, untouched, -5), 0);
+    EXPECT_STREQ(untouched, "abc");
+    char text[256] = {};
+    EXPECT_EQ(spi->GetPluginInfo(0, text, 255), 4);
 }
 
 TEST(SPI, EndlessPatternListIsCut)

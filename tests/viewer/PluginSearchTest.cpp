@@ -76,22 +76,26 @@ TEST(PluginSearch, TheWindowsRegistrySearchesOnceAfterTheFirstPaint)
     EXPECT_EQ(form.SPIs1->Count(), count);
 }
 
-TEST(PluginSearch, PluginPictureLoadsThroughTheWindow)
+// A test picture of 6 × 4 (the format the test plug-in reads) in the folder.
+std::string writeTestPicture(const QTemporaryDir& folder)
 {
-    test::ensureApplication();
-    SusieFolder susie({"tpc"});
-    // A test picture of 6 × 4 (the format the test plug-in reads).
     QByteArray data(32, '\0');
     data.replace(0, 4, "TPIC");
     data[8] = 6;
     data[12] = 4;
     data[16] = 24;
-    QFile file(susie.folder.filePath("picture.tpc"));
+    QFile file(folder.filePath("picture.tpc"));
     file.open(QIODevice::WriteOnly);
     file.write(data);
-    file.close();
+    return file.fileName().toStdString();
+}
+
+TEST(PluginSearch, PluginPictureLoadsThroughTheWindow)
+{
+    test::ensureApplication();
+    SusieFolder susie({"tpc"});
     TfrmTavo2MainForm form;
-    form.strCurFile = file.fileName().toStdString();
+    form.strCurFile = writeTestPicture(susie.folder);
     // The load at the first show runs the search itself.
     showAndPaint(form);
     EXPECT_EQ(form.displayPicture().width(), 6);
@@ -109,6 +113,22 @@ TEST(PluginSearch, FaultDuringTheSearchIsReportedAndTheWindowStays)
     EXPECT_TRUE(reports.texts[0].contains("Susie PluginのGetPluginInfoで異常が発生しました")) << reports.texts[0].toStdString();
     EXPECT_TRUE(form.isVisible());
     EXPECT_TRUE(form.SPIs1->isLoaded());
+}
+
+TEST(PluginSearch, ALoadBeforeTheFirstPaintGetsItsPictureDespiteABadLibraryReportedOnceAfterIt)
+{
+    test::ensureApplication();
+    test::CollectedReports reports;
+    SusieFolder susie({"faultinfo", "tpc"});
+    TfrmTavo2MainForm form;
+    form.strCurFile = writeTestPicture(susie.folder);
+    showAndPaint(form);
+    EXPECT_EQ(form.displayPicture().width(), 6);
+    ASSERT_EQ(reports.texts.size(), 1);
+    EXPECT_TRUE(reports.texts[0].contains("Susie PluginのGetPluginInfoで異常が発生しました")) << reports.texts[0].toStdString();
+    form.repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reports.texts.size(), 1);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "imaging/BmpWriter.h"
 #include "platform/Errors.h"
 #include "plugins/PluginDecoding.h"
+#include "plugins/SPIErrors.h"
 
 #include <chrono>
 #include <cstdio>
@@ -31,6 +32,15 @@ int main(int argc, char** argv)
         // The plug-ins of the Susie folder and of this program's folder; they
         // are searched when the first file takes the plug-in path.
         const auto plugins = tavo::createProgramRegistry();
+        // A library that brought its plug-in host down during the search is
+        // reported, as the viewer's error box does, and the decode goes on.
+        if (tavo::pictureDecoderFor(paths[0]) == tavo::PictureDecoder::Plugins) {
+            try {
+                plugins->Loaded();
+            } catch (const tavo::ESPIFault& fault) {
+                std::fprintf(stderr, "%s\n", fault.what());
+            }
+        }
         const auto start = std::chrono::steady_clock::now();
         const tavo::Bitmap bitmap = tavo::decodePictureFile(paths[0]);
         const auto end = std::chrono::steady_clock::now();
