@@ -62,8 +62,17 @@ wait_title() {
   echo "title '$name' never matched '$pattern'" >&2
   return 1
 }
+# A window that is not mapped yet refuses the focus: asked again until it takes it.
+focus() {
+  for _ in $(seq 1 100); do
+    xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "window $1 never took the focus" >&2
+  return 1
+}
 press() {
-  xdotool windowfocus --sync "$window"
+  focus "$window"
   xdotool key "$@"
 }
 
@@ -84,7 +93,7 @@ wait_title '^TavoTavo \[b\.ttr\(630 × 100\)\] - 拡大率 100%$'
 press space
 box=""
 for _ in $(seq 1 1200); do
-  for id in $(xdotool search --name '^TavoTavo$' 2>/dev/null || true); do
+  for id in $(xdotool search --onlyvisible --name '^TavoTavo$' 2>/dev/null || true); do
     [ "$id" != "$window" ] && box=$id
   done
   [ -n "$box" ] && break
@@ -93,7 +102,7 @@ for _ in $(seq 1 1200); do
 done
 [ -n "$box" ] || { echo "no error box for the fault" >&2; exit 1; }
 echo "error box $box is up"
-xdotool windowfocus --sync "$box"
+focus "$box"
 xdotool key Return
 for _ in $(seq 1 200); do
   xdotool search --name '^TavoTavo$' 2>/dev/null | grep -qx "$box" || break
