@@ -5,10 +5,12 @@
 #pragma once
 
 #include "platform/MessageSocket.h"
+#include "plugins/PluginInfoCache.h"
 #include "spihost/spi_host_protocol.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -81,6 +83,22 @@ public:
     virtual bool accepts(const std::string& path) const = 0;
     // A fresh host; nullptr when it cannot be started.
     virtual std::unique_ptr<HostProcess> start() const = 0;
+    // Gets a host ready without waiting, for a kind whose hosts take long to
+    // start; true when start() would not wait long, or nothing can be waited for.
+    virtual bool prepare() const { return true; }
+    // What an earlier run learned about the library at path, for a kind whose
+    // hosts are slow to start; nothing otherwise.
+    virtual std::optional<LibraryFacts> remembered(const std::string& path) const
+    {
+        (void)path;
+        return std::nullopt;
+    }
+    // Keeps what a host told about the library at path, for a later run.
+    virtual void remember(const std::string& path, const LibraryFacts& facts) const
+    {
+        (void)path;
+        (void)facts;
+    }
 };
 
 // Framing rules every channel applies to what a host sends.

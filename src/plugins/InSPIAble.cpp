@@ -120,6 +120,10 @@ bool TInSPIAble::TrySPIs(std::span<const uint8_t> data)
     TSPIs* registry = GlobalSPIs();
     if (registry == nullptr)
         return false;
+    // Plug-ins still waiting for their host (Wine) are waited for: this load
+    // may need them.
+    if (registry->hasPending())
+        registry->resolvePending();
     std::vector<TSPI*> order;
     registry->FindSPIs({spiClassOf<TInSPI>()}, CurExt, order);
     // The plug-in hosts read the data of every attempt from one shared copy.

@@ -2,6 +2,7 @@
 
 #include "plugins/NativeHost.h"
 #include "plugins/SPIErrors.h"
+#include "plugins/WineHost.h"
 
 #include <cstring>
 
@@ -24,6 +25,9 @@ PluginHosts& PluginHosts::instance()
 PluginHosts::PluginHosts()
 {
     kinds_.push_back(std::make_unique<NativeHostKind>());
+    // Windows libraries go to a bridge under Wine, one for each width.
+    addKind(std::make_unique<WineHostKind>(64));
+    addKind(std::make_unique<WineHostKind>(32));
 }
 
 void PluginHosts::addKind(std::unique_ptr<HostKind> kind)
@@ -38,6 +42,23 @@ const HostKind* PluginHosts::kindFor(const std::string& path) const
             return kind.get();
     }
     return nullptr;
+}
+
+bool PluginHosts::startsSlowly(const std::string& path)
+{
+    const HostKind* kind = kindFor(path);
+    if (kind == nullptr)
+        return false;
+    const auto running = running_.find(kind);
+    if (running != running_.end() && running->second && running->second->alive())
+        return false;
+    return !kind->remembered(path) && !kind->prepare();
+}
+
+bool PluginHosts::prepare(const std::string& path)
+{
+    const HostKind* kind = kindFor(path);
+    return kind == nullptr || kind->prepare();
 }
 
 PluginHost& PluginHosts::host(const HostKind& kind)

@@ -28,6 +28,14 @@ public:
     // The kind that takes the library at path, or nullptr.
     const HostKind* kindFor(const std::string& path) const;
 
+    // Whether reaching the host of the library at path would wait now: its
+    // kind must prepare first (and has begun to), no host of it runs, and no
+    // earlier run told what the library holds.
+    bool startsSlowly(const std::string& path);
+    // Prepares the host of the library at path without waiting; true when
+    // starting it would not wait (or there is nothing to wait for).
+    bool prepare(const std::string& path);
+
     // The running host of a kind, started when there is none; HostLost when it
     // cannot be started.
     PluginHost& host(const HostKind& kind);

@@ -31,6 +31,12 @@ TSPI::TSPI(const std::string& path) : path_(path)
     if (kind_ == nullptr)
         throw ESPIFOpenErrorSPI(path);
     fileName_ = path;
+    // A library whose load and texts an earlier run kept is registered from
+    // them; its host loads it at its first call.
+    if (const auto facts = kind_->remembered(path)) {
+        adopt(*facts);
+        return;
+    }
     LoadReply loaded;
     try {
         PluginHost& host = hosts.host(*kind_);
@@ -43,16 +49,22 @@ TSPI::TSPI(const std::string& path) : path_(path)
         hosts.markFaulted(path);
         throw ESPIFault(path, kLoadEntry, lost.reason(), lost.signal());
     }
-    if (loaded.status == TAVO_LOAD_CANNOT_LOAD)
-        throw ESPIFOpenErrorSPI(path);
+    LibraryFacts facts;
+    facts.status = loaded.status;
+    facts.entries = loaded.entries;
+    facts.modulePath = loaded.modulePath;
+    if (loaded.status != TAVO_LOAD_OK) {
+        kind_->remember(path, facts);
+        adopt(facts);
+    }
+    entries_ = loaded.entries;
     if (!loaded.modulePath.empty())
         fileName_ = loaded.modulePath;
-    if (loaded.status != TAVO_LOAD_OK)
-        throw ESPIInvalidSPI(fileName_);
-    entries_ = loaded.entries;
     try {
-        readInfo(0, &apiVersion_);
-        readInfo(1, &pluginName_);
+        if (readInfo(0, &apiVersion_))
+            facts.apiVersion = apiVersion_;
+        if (readInfo(1, &pluginName_))
+            facts.pluginName = pluginName_;
         for (int32_t n = 2; n < 2 + 2 * kMaxFilterPairs; n += 2) {
             std::string pattern;
             std::string name;
@@ -71,6 +83,24 @@ TSPI::TSPI(const std::string& path) : path_(path)
         }
         throw;
     }
+    facts.filters = filters_;
+    facts.filterNames = filterNames_;
+    kind_->remember(path, facts);
+}
+
+void TSPI::adopt(const LibraryFacts& facts)
+{
+    if (facts.status == TAVO_LOAD_CANNOT_LOAD)
+        throw ESPIFOpenErrorSPI(path_);
+    if (!facts.modulePath.empty())
+        fileName_ = facts.modulePath;
+    if (facts.status != TAVO_LOAD_OK)
+        throw ESPIInvalidSPI(fileName_);
+    entries_ = facts.entries;
+    apiVersion_ = facts.apiVersion.value_or("");
+    pluginName_ = facts.pluginName.value_or("");
+    filters_ = facts.filters;
+    filterNames_ = facts.filterNames;
 }
 
 TSPI::~TSPI()

@@ -67,6 +67,9 @@ private:
     // Info text n read with a 256-byte buffer and the length 255; nothing when
     // the plug-in gives none.
     bool readInfo(int32_t infono, std::string* text);
+    // Takes a library's load and texts as an earlier run kept them; raises as
+    // that load did.
+    void adopt(const LibraryFacts& facts);
     void ensureLoaded(class PluginHost& host);
 
     const HostKind* kind_ = nullptr;

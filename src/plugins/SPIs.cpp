@@ -2,6 +2,7 @@
 
 #include "imaging/PathParts.h"
 #include "platform/SearchFolders.h"
+#include "plugins/PluginHosts.h"
 #include "plugins/SPIErrors.h"
 
 #include <algorithm>
@@ -14,6 +15,9 @@ TSPIs* liveRegistry = nullptr;
 TGraphicClass defaultGraphicClass = nullptr;
 
 constexpr std::size_t kMaxExtensionLength = 255;
+
+constexpr const char* kPluginMask = "*.spi";
+constexpr const char* kWindows64PluginMask = "*.sph";
 
 bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b)
 {
@@ -72,6 +76,11 @@ void TSPIs::Search(const std::string& mask)
 {
     std::vector<std::string> faults;
     SearchSources(mask, faults);
+    reportFaults(faults);
+}
+
+void TSPIs::reportFaults(const std::vector<std::string>& faults)
+{
     // Each library that brought its host down was skipped; all of them are
     // reported together once the search is over.
     if (faults.size() == 1)
@@ -82,6 +91,27 @@ void TSPIs::Search(const std::string& mask)
             text += "\n" + faults[i];
         throw ESPIFault(text);
     }
+}
+
+bool TSPIs::pendingReady() const
+{
+    bool ready = true;
+    for (const Pending& pending : pending_)
+        ready = PluginHosts::instance().prepare(pending.path) && ready;
+    return ready;
+}
+
+void TSPIs::resolvePending()
+{
+    std::vector<Pending> pending;
+    pending.swap(pending_);
+    std::vector<std::string> faults;
+    int inserted = 0;
+    for (const Pending& entry : pending) {
+        if (Consider(entry.path, std::min(entry.index + inserted, Count()), faults))
+            ++inserted;
+    }
+    reportFaults(faults);
 }
 
 void TSPIs::SearchSources(const std::string& mask, std::vector<std::string>& faults)
@@ -116,28 +146,48 @@ void TSPIs::SearchDir(const std::string& folder, const std::string& mask, std::v
     std::vector<std::string> paths;
     for (const std::string& name : platform::findFiles(folder, mask))
         paths.push_back(folder + name);
+    // 64-bit Windows plug-ins carry the extension .sph: a search for plug-ins
+    // takes them too, after the *.spi files of the same folder.
+    if (equalsIgnoringAsciiCase(mask, kPluginMask)) {
+        for (const std::string& name : platform::findFiles(folder, kWindows64PluginMask))
+            paths.push_back(folder + name);
+    }
     for (const std::string& path : paths) {
-        std::unique_ptr<TSPI> spi;
-        // A library that faults, exits or hangs while it is loaded or asked for
-        // its texts costs only itself: the search goes on with the next file.
-        try {
-            spi = CreateSPI(path);
-        } catch (const ESPIFault& fault) {
-            faults.emplace_back(fault.what());
+        // A library whose host must first be prepared (Wine) waits until it
+        // is, unless an earlier run told its texts: its place is kept.
+        if (PluginHosts::instance().startsSlowly(path)) {
+            pending_.push_back({path, Count()});
             continue;
         }
-        if (!spi)
-            continue;
-        // An error of the event or of the registration costs this plug-in only.
-        try {
-            bool accept = true;
-            if (OnSearch)
-                OnSearch(*this, *spi, accept);
-            if (accept)
-                Add(std::move(spi));
-        } catch (...) {
-            // The object is gone already: still held here, or removed by Insert.
-        }
+        Consider(path, Count(), faults);
+    }
+}
+
+bool TSPIs::Consider(const std::string& path, int index, std::vector<std::string>& faults)
+{
+    std::unique_ptr<TSPI> spi;
+    // A library that faults, exits or hangs while it is loaded or asked for
+    // its texts costs only itself: the search goes on with the next file.
+    try {
+        spi = CreateSPI(path);
+    } catch (const ESPIFault& fault) {
+        faults.emplace_back(fault.what());
+        return false;
+    }
+    if (!spi)
+        return false;
+    // An error of the event or of the registration costs this plug-in only.
+    try {
+        bool accept = true;
+        if (OnSearch)
+            OnSearch(*this, *spi, accept);
+        if (!accept)
+            return false;
+        Insert(index, std::move(spi));
+        return true;
+    } catch (...) {
+        // The object is gone already: still held here, or removed by Insert.
+        return false;
     }
 }
 

@@ -80,6 +80,15 @@ public:
     void FindSPIs(std::initializer_list<const SPIClass*> classes, const std::string& name,
                   std::vector<TSPI*>& result) const;
 
+    // Libraries the search found whose host was not ready (Wine makes its
+    // prefix and starts its bridge in seconds): they take their place in the
+    // list when resolvePending runs. pendingReady prepares their hosts
+    // without waiting and tells whether resolvePending would not wait.
+    // resolvePending waits when it must, and raises ESPIFault as Search does.
+    bool hasPending() const { return !pending_.empty(); }
+    bool pendingReady() const;
+    void resolvePending();
+
     static void SetDefaultGraphicClass(TGraphicClass graphicClass);
     static TGraphicClass DefaultGraphicClass();
 
@@ -91,6 +100,16 @@ public:
 private:
     void SearchSources(const std::string& mask, std::vector<std::string>& faults);
     void SearchDir(const std::string& folder, const std::string& mask, std::vector<std::string>& faults);
+    // Creates the plug-in object of path and inserts it at index when the
+    // search accepts it; true when it was inserted.
+    bool Consider(const std::string& path, int index, std::vector<std::string>& faults);
+    static void reportFaults(const std::vector<std::string>& faults);
+
+    struct Pending {
+        std::string path;
+        int index; // where the search would have put it
+    };
+    std::vector<Pending> pending_;
 
     std::vector<std::unique_ptr<TSPI>> list_;
     bool loaded_ = false;
