@@ -4,14 +4,31 @@
 #include "plugins/SPIs.h"
 #include "viewer/ErrorReport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEvent>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 namespace tavo {
 
 namespace {
+
+// The search, or, when a load before the first paint ran it, the report of
+// the libraries it skipped, as the search's own would come.
+void searchNow(TSPIs& spis)
+{
+    guarded([&spis] {
+        if (!spis.isLoaded()) {
+            spis.Loaded();
+            return;
+        }
+        if (const std::string fault = spis.takeSearchFault(); !fault.empty())
+            throw ESPIFault(fault);
+    });
+}
 
 // Watches the window for its first paint, then queues the search behind it
 // and goes away.
@@ -25,18 +42,17 @@ protected:
         if (watched == window_ && event->type() == QEvent::Paint) {
             window_->removeEventFilter(this);
             TSPIs* spis = &spis_;
-            QTimer::singleShot(0, window_, [spis] {
-                guarded([spis] {
-                    if (!spis->isLoaded()) {
-                        spis->Loaded();
-                        return;
-                    }
-                    // A load before the first paint ran the search: its report
-                    // of skipped libraries comes now, as the search's own would.
-                    if (const std::string fault = spis->takeSearchFault(); !fault.empty())
-                        throw ESPIFault(fault);
-                });
-            });
+            QWidget* window = window_;
+            // The first picture reaches the display when the loop is about to
+            // block (the display connection is flushed there), which a zero
+            // timer would come before: the search waits for that moment and
+            // then for one more turn of the loop.
+            auto once = std::make_shared<QMetaObject::Connection>();
+            *once = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, window,
+                            [once, spis, window] {
+                                disconnect(*once);
+                                QTimer::singleShot(0, window, [spis] { searchNow(*spis); });
+                            });
             deleteLater();
         }
         return false;
