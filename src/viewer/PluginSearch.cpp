@@ -4,10 +4,13 @@
 #include "plugins/SPIs.h"
 #include "viewer/ErrorReport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEvent>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
 
 namespace tavo {
 
@@ -34,6 +37,20 @@ void joinPendingWhenReady(QWidget* window, TSPIs* spis)
     timer->start();
 }
 
+// The search, or, when a load before the first paint ran it, the report of
+// the libraries it skipped, as the search's own would come.
+void searchNow(TSPIs& spis)
+{
+    guarded([&spis] {
+        if (!spis.isLoaded()) {
+            spis.Loaded();
+            return;
+        }
+        if (const std::string fault = spis.takeSearchFault(); !fault.empty())
+            throw ESPIFault(fault);
+    });
+}
+
 // Watches the window for its first paint, then queues the search behind it
 // and goes away.
 class FirstPaintWatcher : public QObject {
@@ -47,20 +64,20 @@ protected:
             window_->removeEventFilter(this);
             TSPIs* spis = &spis_;
             QWidget* window = window_;
-            QTimer::singleShot(0, window_, [window, spis] {
-                guarded([spis] {
-                    if (!spis->isLoaded()) {
-                        spis->Loaded();
-                        return;
-                    }
-                    // A load before the first paint ran the search: its report
-                    // of skipped libraries comes now, as the search's own would.
-                    if (const std::string fault = spis->takeSearchFault(); !fault.empty())
-                        throw ESPIFault(fault);
-                });
-                if (spis->hasPending())
-                    joinPendingWhenReady(window, spis);
-            });
+            // The first picture reaches the display when the loop is about to
+            // block (the display connection is flushed there), which a zero
+            // timer would come before: the search waits for that moment and
+            // then for one more turn of the loop.
+            auto once = std::make_shared<QMetaObject::Connection>();
+            *once = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, window,
+                            [once, spis, window] {
+                                disconnect(*once);
+                                QTimer::singleShot(0, window, [spis, window] {
+                                    searchNow(*spis);
+                                    if (spis->hasPending())
+                                        joinPendingWhenReady(window, spis);
+                                });
+                            });
             deleteLater();
         }
         return false;

@@ -96,8 +96,11 @@ TEST_P(HostileDecode, TheMisdeedIsReportedOrHarmlessAndTheOtherPluginKeepsWorkin
         EXPECT_EQ(decoded.height(), 2);
     } else if (const auto any = hostile.expected.find("（*）"); any != std::string::npos) {
         // Harmless or reported, as the corrupted heap decides; never a crash.
+        // (In the sanitizer build the host's own report of the overrun comes
+        // first on the shared standard error.)
         const std::string start = hostilePath + hostile.expected.substr(0, any);
-        EXPECT_TRUE((bad.status == 0 && bad.errors.empty()) || (bad.status == 1 && bad.errors.rfind(start, 0) == 0))
+        EXPECT_TRUE((bad.status == 0 && bad.errors.empty()) ||
+                    (bad.status == 1 && bad.errors.find(start) != std::string::npos))
             << bad.status << " " << bad.errors;
     } else {
         EXPECT_EQ(bad.status, 1);

@@ -8,9 +8,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -50,12 +52,16 @@ private:
     std::unique_ptr<std::string> old_;
 };
 
+// Shows and paints the window, then lets the loop run until it has been idle
+// once (the search waits for that) and a little beyond.
 void showAndPaint(TfrmTavo2MainForm& form)
 {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.repaint();
-    QCoreApplication::processEvents();
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 TEST(PluginSearch, TheWindowsRegistrySearchesOnceAfterTheFirstPaint)
