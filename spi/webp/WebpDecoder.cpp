@@ -13,8 +13,9 @@
 namespace tavo::spi {
 namespace {
 
-// The incremental decoder gets the data in this many steps, so that progress
-// can be reported and finished rows handled while they are in cache.
+// The incremental decoder of pictures with alpha gets the data in this many
+// steps, so that progress can be reported and finished rows composed while
+// they are in cache.
 constexpr std::size_t kSteps = 16;
 
 std::int32_t fromStatus(VP8StatusCode status)
@@ -120,47 +121,55 @@ std::int32_t decodeAnimation(const std::uint8_t* data, std::size_t size, DibAllo
     return SPI_ALL_RIGHT;
 }
 
-std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPBitstreamFeatures& features,
-                         DibAllocator& out, const Progress& progress)
+// Opaque pictures: one plain decoding straight into the bitmap, which libwebp
+// writes bottom-up itself (flip); the incremental decoder costs more than the
+// progress it makes visible.
+std::int32_t decodeOpaque(const std::uint8_t* data, std::size_t size, const DibLayout& layout,
+                          std::uint8_t* bits, const Progress& progress)
 {
-    DibLayout layout;
-    if (std::int32_t result = planDib(std::uint32_t(features.width), std::uint32_t(features.height), layout))
-        return result;
-    const std::size_t width = std::size_t(layout.width);
-    const std::int32_t height = layout.height;
-    const bool alpha = features.has_alpha != 0;
-    // Opaque pictures are decoded straight into the bitmap, flipped to its
-    // bottom-up rows; pictures with alpha into BGRA rows that are composed
-    // into the bitmap as they are finished.
-    std::unique_ptr<std::uint8_t[]> bgra;
-    if (alpha) {
-        bgra.reset(new (std::nothrow) std::uint8_t[width * 4 * std::size_t(height)]);
-        if (!bgra)
-            return SPI_NO_MEMORY;
-    }
-    std::uint8_t* bits = prepare(layout, out);
-    if (bits == nullptr)
-        return SPI_NO_MEMORY;
-
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return SPI_OTHER_ERROR;
+    config.options.flip = 1;
+    config.output.colorspace = MODE_BGR;
     config.output.is_external_memory = 1;
-    if (alpha) {
-        config.output.colorspace = MODE_BGRA;
-        config.output.u.RGBA.rgba = bgra.get();
-        config.output.u.RGBA.stride = int(width * 4);
-        config.output.u.RGBA.size = width * 4 * std::size_t(height);
-    } else {
-        config.output.colorspace = MODE_BGR;
-        config.options.flip = 1;
-        config.output.u.RGBA.rgba = bits;
-        config.output.u.RGBA.stride = int(layout.stride);
-        config.output.u.RGBA.size = layout.imageBytes;
-    }
-    // Rows are converted to sRGB as they are finished, while in cache.
+    config.output.u.RGBA.rgba = bits;
+    config.output.u.RGBA.stride = int(layout.stride);
+    config.output.u.RGBA.size = layout.imageBytes;
+    if (progress.report(0, layout.height))
+        return SPI_ABORT;
+    if (VP8StatusCode status = WebPDecode(data, size, &config))
+        return fromStatus(status);
     const WebPData icc = iccProfile(data, size);
-    const SrgbTransform toSrgb(icc.bytes, icc.size, alpha ? PixelOrder::Bgra : PixelOrder::Bgr);
+    const SrgbTransform toSrgb(icc.bytes, icc.size, PixelOrder::Bgr);
+    if (toSrgb.active())
+        for (std::int32_t y = 0; y < layout.height; ++y)
+            toSrgb.apply(bits + std::size_t(y) * layout.stride, std::size_t(layout.width));
+    if (progress.report(layout.height, layout.height))
+        return SPI_ABORT;
+    return SPI_ALL_RIGHT;
+}
+
+// Pictures with alpha: the incremental decoder fills BGRA rows, which are
+// converted and composed into the bitmap as they are finished, while in cache.
+std::int32_t decodeTransparent(const std::uint8_t* data, std::size_t size, const DibLayout& layout,
+                               std::uint8_t* bits, const Progress& progress)
+{
+    const std::size_t width = std::size_t(layout.width);
+    const std::int32_t height = layout.height;
+    std::unique_ptr<std::uint8_t[]> bgra(new (std::nothrow) std::uint8_t[width * 4 * std::size_t(height)]);
+    if (!bgra)
+        return SPI_NO_MEMORY;
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return SPI_OTHER_ERROR;
+    config.output.colorspace = MODE_BGRA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = bgra.get();
+    config.output.u.RGBA.stride = int(width * 4);
+    config.output.u.RGBA.size = width * 4 * std::size_t(height);
+    const WebPData icc = iccProfile(data, size);
+    const SrgbTransform toSrgb(icc.bytes, icc.size, PixelOrder::Bgra);
     std::unique_ptr<WebPIDecoder, void (*)(WebPIDecoder*)> decoder(WebPIDecode(nullptr, 0, &config), WebPIDelete);
     if (!decoder)
         return SPI_NO_MEMORY;
@@ -179,14 +188,9 @@ std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPB
         if (lastY == finished)
             continue;
         for (int y = finished; y < lastY; ++y) {
-            std::uint8_t* row = bits + std::size_t(height - 1 - y) * layout.stride;
-            if (alpha) {
-                std::uint8_t* source = bgra.get() + std::size_t(y) * width * 4;
-                toSrgb.apply(source, width);
-                composeRow(source, row, width);
-            } else {
-                toSrgb.apply(row, width);
-            }
+            std::uint8_t* source = bgra.get() + std::size_t(y) * width * 4;
+            toSrgb.apply(source, width);
+            composeRow(source, bits + std::size_t(height - 1 - y) * layout.stride, width);
         }
         finished = lastY;
         if (finished < height && progress.report(finished, height))
@@ -198,6 +202,20 @@ std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPB
     if (progress.report(height, height))
         return SPI_ABORT;
     return SPI_ALL_RIGHT;
+}
+
+std::int32_t decodeStill(const std::uint8_t* data, std::size_t size, const WebPBitstreamFeatures& features,
+                         DibAllocator& out, const Progress& progress)
+{
+    DibLayout layout;
+    if (std::int32_t result = planDib(std::uint32_t(features.width), std::uint32_t(features.height), layout))
+        return result;
+    std::uint8_t* bits = prepare(layout, out);
+    if (bits == nullptr)
+        return SPI_NO_MEMORY;
+    if (features.has_alpha)
+        return decodeTransparent(data, size, layout, bits, progress);
+    return decodeOpaque(data, size, layout, bits, progress);
 }
 
 } // namespace
