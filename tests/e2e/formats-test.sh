@@ -15,7 +15,7 @@ mkdir -p "$work/bin" "$work/pictures"
 # its settings file stays there.
 bin=$(dirname "$viewer")
 cp "$viewer" "$work/bin/tavotavo"
-cp "$bin/tavotavo-viewer" "$bin"/ifgif.spi "$bin"/ifwebp.spi "$bin"/iftiff.spi "$work/bin/"
+cp "$bin/tavotavo-viewer" "$bin/tavotavo-spi-host" "$bin"/ifgif.spi "$bin"/ifwebp.spi "$bin"/iftiff.spi "$work/bin/"
 # In each format a 315 x 200 picture, which fills the width of the default
 # work area at 200%, and a 630 x 100 one, at 100%. The folder list shows the
 # files of the current picture's extension.

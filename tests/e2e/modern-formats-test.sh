@@ -19,7 +19,7 @@ rm -rf "$work"
 mkdir -p "$work/bin" "$work/pictures"
 # A copy of the programs and the plug-in: the settings file lives beside them.
 bin=$(dirname "$viewer")
-cp "$viewer" "$bin/tavotavo-viewer" "$bin/$plugin" "$work/bin/"
+cp "$viewer" "$bin/tavotavo-viewer" "$bin/tavotavo-spi-host" "$bin/$plugin" "$work/bin/"
 
 encode() { # encode WIDTH HEIGHT NAME
   convert -size "$1x$2" gradient:'#ff2000-#0030ff' -fill white -draw 'circle 40,40 60,60' PNG24:"$work/source.png"
