@@ -453,18 +453,25 @@ bool WineHostKind::prepare() const
 
 std::unique_ptr<HostProcess> WineHostKind::start() const
 {
-    if (!launched_) {
-        if (!platform::WinePrefix::instance().wait())
-            return nullptr;
-        launched_ = launch();
-        if (!launched_)
-            return nullptr;
+    // A bridge started while Wine's server still winds down after a killed
+    // one can end before it is ready; a second start then finds a server.
+    for (int attempt = 0;; ++attempt) {
+        if (!launched_) {
+            if (!platform::WinePrefix::instance().wait())
+                return nullptr;
+            launched_ = launch();
+            if (!launched_)
+                return nullptr;
+        }
+        // Wine takes seconds to start; the host's own time limit counts from its READY on.
+        pollfd ready = {launchedSocket_, POLLIN, 0};
+        while (poll(&ready, 1, kStartLimitMs) < 0 && errno == EINTR) {
+        }
+        char first;
+        if (attempt > 0 || recv(launchedSocket_, &first, 1, MSG_PEEK | MSG_DONTWAIT) != 0)
+            return std::move(launched_);
+        launched_.reset();
     }
-    // Wine takes seconds to start; the host's own time limit counts from its READY on.
-    pollfd ready = {launchedSocket_, POLLIN, 0};
-    while (poll(&ready, 1, kStartLimitMs) < 0 && errno == EINTR) {
-    }
-    return std::move(launched_);
 }
 
 } // namespace tavo

@@ -354,7 +354,8 @@ TEST(WindowsPlugins, TavotavoDecodeTakesThemFromTheProgramFolderAndTheSusieFolde
         EXPECT_EQ(readText(log + ".err"), "");
         expectPicture(ReadBmpFile(out), picture, c.name);
     }
-    EXPECT_TRUE(fs::exists(root + "/cache/tavotavo/wine/system.reg"));
+    // The private prefix; its registry files are written by Wine's server later.
+    EXPECT_TRUE(fs::is_directory(root + "/cache/tavotavo/wine/drive_c"));
     EXPECT_FALSE(fs::exists(root + "/home/.wine"));
 }
 
