@@ -81,11 +81,11 @@ TEST_F(LibraryFormatTest, TheCrossBuiltTestPluginsAreTakenForTheirWidth)
 
 TEST(WineRuntimeTest, WineProgramsGetThePrivatePrefixAndNoDisplay)
 {
-    setenv("XDG_CACHE_HOME", "/tmp/tavo-cache-home", 1);
+    setenv("XDG_CACHE_HOME", "/home/someone/cache-home", 1);
     setenv("DISPLAY", ":7", 1);
     setenv("WAYLAND_DISPLAY", "wayland-7", 1);
     setenv("WINEPREFIX", "/home/someone/.wine", 1);
-    EXPECT_EQ(winePrefixFolder(), "/tmp/tavo-cache-home/tavotavo/wine");
+    EXPECT_EQ(winePrefixFolder(), "/home/someone/cache-home/tavotavo/wine");
     const std::vector<std::string> environment = wineEnvironment();
     auto has = [&](const std::string& entry) {
         return std::find(environment.begin(), environment.end(), entry) != environment.end();
@@ -94,7 +94,7 @@ TEST(WineRuntimeTest, WineProgramsGetThePrivatePrefixAndNoDisplay)
         return std::any_of(environment.begin(), environment.end(),
                            [&](const std::string& e) { return e.rfind(name + "=", 0) == 0; });
     };
-    EXPECT_TRUE(has("WINEPREFIX=/tmp/tavo-cache-home/tavotavo/wine"));
+    EXPECT_TRUE(has("WINEPREFIX=/home/someone/cache-home/tavotavo/wine"));
     EXPECT_FALSE(has("WINEPREFIX=/home/someone/.wine"));
     EXPECT_TRUE(has("WINEDEBUG=-all"));
     EXPECT_FALSE(named("DISPLAY"));
@@ -105,8 +105,8 @@ TEST(WineRuntimeTest, WineProgramsGetThePrivatePrefixAndNoDisplay)
     }));
     // A relative cache home is not taken.
     setenv("XDG_CACHE_HOME", "relative", 1);
-    setenv("HOME", "/tmp/tavo-home", 1);
-    EXPECT_EQ(winePrefixFolder(), "/tmp/tavo-home/.cache/tavotavo/wine");
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(winePrefixFolder(), "/home/someone/.cache/tavotavo/wine");
 }
 
 TEST(WineRuntimeTest, ALoaderIsAnElfProgramOfTheWidthAsked)

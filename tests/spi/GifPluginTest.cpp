@@ -22,7 +22,7 @@ struct GifFrame {
     Bytes pixels; // width x height indices, top-down
 };
 
-struct GifSpec {
+struct GifLayout {
     int width = 1, height = 1;
     std::vector<Rgb> colours; // global table; none when empty
     std::vector<GifFrame> frames;
@@ -35,7 +35,7 @@ int appendTo(GifFileType* gif, const GifByteType* bytes, int count)
     return count;
 }
 
-Bytes encodeGif(const GifSpec& spec)
+Bytes encodeGif(const GifLayout& layout)
 {
     Bytes out;
     int error = 0;
@@ -44,17 +44,17 @@ Bytes encodeGif(const GifSpec& spec)
         return {};
     EGifSetGifVersion(gif, true);
     ColorMapObject* map = nullptr;
-    if (!spec.colours.empty()) {
+    if (!layout.colours.empty()) {
         int size = 2;
-        while (size < int(spec.colours.size()))
+        while (size < int(layout.colours.size()))
             size *= 2;
         std::vector<GifColorType> colours(std::size_t(size), GifColorType{0, 0, 0});
-        for (std::size_t i = 0; i < spec.colours.size(); ++i)
-            colours[i] = {GifByteType(spec.colours[i].red), GifByteType(spec.colours[i].green), GifByteType(spec.colours[i].blue)};
+        for (std::size_t i = 0; i < layout.colours.size(); ++i)
+            colours[i] = {GifByteType(layout.colours[i].red), GifByteType(layout.colours[i].green), GifByteType(layout.colours[i].blue)};
         map = GifMakeMapObject(size, colours.data());
     }
-    bool ok = EGifPutScreenDesc(gif, spec.width, spec.height, 8, 0, map) == GIF_OK;
-    for (const GifFrame& frame : spec.frames) {
+    bool ok = EGifPutScreenDesc(gif, layout.width, layout.height, 8, 0, map) == GIF_OK;
+    for (const GifFrame& frame : layout.frames) {
         if (frame.transparent >= 0) {
             GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, frame.transparent};
             GifByteType extension[4];
@@ -134,7 +134,7 @@ TEST_F(GifPlugin, FirstFrameIsComposedOnTheLogicalScreen)
 
     // A smaller frame with a transparent index: the rest of the screen and
     // the transparent pixels show the background; a second frame is not shown.
-    GifSpec offset{5, 4, kFour, {{2, 1, 2, 2, false, 1, {0, 1, 2, 3}}, {0, 0, 5, 4, false, -1, Bytes(20, 3)}}};
+    GifLayout offset{5, 4, kFour, {{2, 1, 2, 2, false, 1, {0, 1, 2, 3}}, {0, 0, 5, 4, false, -1, Bytes(20, 3)}}};
     dib = decode(gif, encodeGif(offset));
     ASSERT_EQ(dib.result, SPI_ALL_RIGHT);
     ASSERT_EQ(dib.layoutError, "");

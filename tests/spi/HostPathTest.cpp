@@ -45,10 +45,10 @@ protected:
     fs::path folder;
 };
 
-PngSpec palettePicture()
+PngLayout palettePicture()
 {
     // 3 x 2, indices 0 1 2 / 2 1 0 of red, green and half-transparent blue.
-    PngSpec layout;
+    PngLayout layout;
     layout.width = 3;
     layout.height = 2;
     layout.colorType = 3;

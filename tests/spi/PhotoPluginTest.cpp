@@ -67,7 +67,7 @@ TEST(PhotoPlugins, PngTurnsTruecolourAndPalettePicturesAsTheirEXifChunkSays)
 {
     const PluginModule png("ifpng.spi");
     ASSERT_TRUE(png.loaded());
-    PngSpec truecolour, palette;
+    PngLayout truecolour, palette;
     truecolour.width = palette.width = kWidth;
     truecolour.height = palette.height = kHeight;
     palette.colorType = 3;
@@ -79,12 +79,12 @@ TEST(PhotoPlugins, PngTurnsTruecolourAndPalettePicturesAsTheirEXifChunkSays)
     for (int i = 0; i < 256; ++i)
         palette.palette.insert(palette.palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t(i * 3)});
 
-    for (const PngSpec* spec : {&truecolour, &palette}) {
-        const Bytes plain = encodePng(*spec);
+    for (const PngLayout* picture : {&truecolour, &palette}) {
+        const Bytes plain = encodePng(*picture);
         const Dib stored = decode(png, plain);
         ASSERT_EQ(stored.result, SPI_ALL_RIGHT);
         for (int orientation = 1; orientation <= 8; ++orientation) {
-            SCOPED_TRACE(std::to_string(spec->colorType) + " orientation " + std::to_string(orientation));
+            SCOPED_TRACE(std::to_string(picture->colorType) + " orientation " + std::to_string(orientation));
             const Bytes file = withChunk(plain, "eXIf", exifOrientation(orientation));
             const bool swapped = orientation >= 5;
             SPI_PICTINFO info;

@@ -30,10 +30,10 @@ protected:
     std::size_t handlesBefore = 0;
 };
 
-PngSpec rgbPicture()
+PngLayout rgbPicture()
 {
     // 2 x 2: red, green / blue, white.
-    PngSpec layout;
+    PngLayout layout;
     layout.width = layout.height = 2;
     layout.pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
     return layout;
@@ -68,7 +68,7 @@ TEST_F(PngPlugin, IsSupportedLooksAtTheSignatureInTheBlock)
 
 TEST_F(PngPlugin, PictureInfoGivesSizeDepthAndDensity)
 {
-    PngSpec layout = rgbPicture();
+    PngLayout layout = rgbPicture();
     layout.pixelsPerMeter = 3780; // 96 dpi
     SPI_PICTINFO info;
     std::memset(&info, 0xAB, sizeof info);
@@ -82,7 +82,7 @@ TEST_F(PngPlugin, PictureInfoGivesSizeDepthAndDensity)
     EXPECT_EQ(info.colorDepth, 24);
     EXPECT_EQ(info.hInfo, nullptr);
 
-    PngSpec palette;
+    PngLayout palette;
     palette.width = 3;
     palette.colorType = 3;
     palette.bitDepth = 4;
@@ -113,7 +113,7 @@ TEST_F(PngPlugin, TrueColourBecomesBottomUpBgr)
 TEST_F(PngPlugin, PalettesOfEveryDepthBecome8BitWithTheirColours)
 {
     for (int depth : {1, 2, 4, 8}) {
-        PngSpec layout;
+        PngLayout layout;
         layout.width = 9;
         layout.colorType = 3;
         layout.bitDepth = depth;
@@ -138,7 +138,7 @@ TEST_F(PngPlugin, PalettesOfEveryDepthBecome8BitWithTheirColours)
 
 TEST_F(PngPlugin, GreyscaleBecomesAGreyRamp)
 {
-    PngSpec two;
+    PngLayout two;
     two.width = 4;
     two.colorType = 0;
     two.bitDepth = 2;
@@ -152,7 +152,7 @@ TEST_F(PngPlugin, GreyscaleBecomesAGreyRamp)
     EXPECT_EQ(dib.pixel(3, 0), (Rgb{255, 255, 255}));
 
     // 16-bit samples are rounded to the nearest 8-bit level.
-    PngSpec sixteen;
+    PngLayout sixteen;
     sixteen.width = 3;
     sixteen.colorType = 0;
     sixteen.bitDepth = 16;
@@ -168,7 +168,7 @@ TEST_F(PngPlugin, GreyscaleBecomesAGreyRamp)
 TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
 {
     // Palette alpha: opaque, transparent, half.
-    PngSpec palette;
+    PngLayout palette;
     palette.width = 3;
     palette.colorType = 3;
     palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 0};
@@ -182,7 +182,7 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
     EXPECT_EQ(dib.pixel(2, 0), (Rgb{120, 120, 120})); // 240 * 127 / 255
 
     // A transparent grey keeps the 8-bit ramp; its entry is the background.
-    PngSpec grey;
+    PngLayout grey;
     grey.width = 2;
     grey.colorType = 0;
     grey.pixels = {7, 8};
@@ -194,7 +194,7 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
     EXPECT_EQ(dib.pixel(1, 0), (Rgb{8, 8, 8}));
 
     // A transparent colour, and an alpha channel at 8 and 16 bits.
-    PngSpec rgb = rgbPicture();
+    PngLayout rgb = rgbPicture();
     rgb.trns = true;
     rgb.trnsGreen = 255;
     dib = decode(png, encodePng(rgb));
@@ -202,7 +202,7 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
     EXPECT_EQ(dib.pixel(1, 0), kBackground);
     EXPECT_EQ(dib.pixel(0, 0), (Rgb{255, 0, 0}));
 
-    PngSpec rgba;
+    PngLayout rgba;
     rgba.width = 3;
     rgba.colorType = 6;
     rgba.pixels = {0, 0, 255, 255, 0, 0, 255, 0, 0, 0, 255, 51};
@@ -213,7 +213,7 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
     EXPECT_EQ(dib.pixel(1, 0), kBackground);
     EXPECT_EQ(dib.pixel(2, 0), (Rgb{192, 192, 243})); // 0.2 blue over 0.8 background
 
-    PngSpec rgba16;
+    PngLayout rgba16;
     rgba16.colorType = 6;
     rgba16.bitDepth = 16;
     rgba16.pixels = {0, 0, 0, 0, 0xFF, 0xFF, 0x33, 0x33};
@@ -221,7 +221,7 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
     ASSERT_EQ(dib.result, SPI_ALL_RIGHT);
     EXPECT_EQ(dib.pixel(0, 0), (Rgb{192, 192, 243}));
 
-    PngSpec greyAlpha;
+    PngLayout greyAlpha;
     greyAlpha.colorType = 4;
     greyAlpha.pixels = {0, 128};
     dib = decode(png, encodePng(greyAlpha));
@@ -229,9 +229,9 @@ TEST_F(PngPlugin, TransparencyIsComposedOverTheBackground)
     EXPECT_EQ(dib.pixel(0, 0), (Rgb{120, 120, 120}));
 }
 
-PngSpec tallPicture(std::uint32_t height)
+PngLayout tallPicture(std::uint32_t height)
 {
-    PngSpec layout;
+    PngLayout layout;
     layout.width = 5;
     layout.height = height;
     layout.colorType = 0;

@@ -12,7 +12,7 @@
 
 namespace tavo::spitest {
 
-Bytes encodePng(const PngSpec& layout)
+Bytes encodePng(const PngLayout& layout)
 {
     spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);

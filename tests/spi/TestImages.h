@@ -8,7 +8,7 @@
 
 namespace tavo::spitest {
 
-struct PngSpec {
+struct PngLayout {
     std::uint32_t width = 1, height = 1;
     int colorType = 2, bitDepth = 8;
     Bytes pixels; // rows as stored in the file (big-endian samples, packed bits)
@@ -18,7 +18,7 @@ struct PngSpec {
     std::uint16_t trnsGrey = 0, trnsRed = 0, trnsGreen = 0, trnsBlue = 0;
     std::uint32_t pixelsPerMeter = 0;
 };
-Bytes encodePng(const PngSpec& layout);
+Bytes encodePng(const PngLayout& layout);
 
 // Rewrites the IHDR's width and height (and its checksum) of a PNG file.
 Bytes withIhdrSize(Bytes png, std::uint32_t width, std::uint32_t height);
