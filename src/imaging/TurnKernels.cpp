@@ -38,8 +38,10 @@ inline void prefetchAhead(const std::uint8_t* from, std::ptrdiff_t nextRow, std:
             __builtin_prefetch(ahead + runBytes - 1, 1);
         }
     }
+    // Computed as integers: near the band's end the address lies past it.
+    const auto band = reinterpret_cast<std::uintptr_t>(from) + kBandAhead;
     for (std::int32_t i = (x / 4) & 3; i < count; i += 4)
-        __builtin_prefetch(from + i * nextRow + kBandAhead);
+        __builtin_prefetch(reinterpret_cast<const void*>(band + static_cast<std::uintptr_t>(i * nextRow)));
 }
 
 // Four rows by four columns: each row's four pixels are widened to 32-bit
