@@ -12,6 +12,10 @@
 
 namespace tavo {
 
+namespace turn {
+struct Kernels;
+}
+
 // True for the orientations 5 to 8: the upright picture's width is the stored
 // height. Values outside 1 to 8 are taken as 1.
 bool swapsSides(int orientation);
@@ -24,6 +28,9 @@ public:
     // be had.
     OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
                  std::uint8_t* target, std::ptrdiff_t rowDistance);
+    // The same with the quarter turns' kernels chosen (see TurnKernels.h).
+    OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
+                 std::uint8_t* target, std::ptrdiff_t rowDistance, const turn::Kernels& kernels);
 
     // Stored rows that may be asked for from row y on before finish() is
     // called for them: the rest of the band, or all remaining rows.
@@ -37,6 +44,7 @@ public:
 private:
     void placeBand(std::int32_t first, std::int32_t end);
 
+    const turn::Kernels* kernels_;
     int orientation_;
     std::int32_t width_;
     std::int32_t height_;

@@ -1,8 +1,11 @@
 // The rows a decoder hands over land where a plain per-pixel reference puts
 // them, for every orientation, pixel size, odd and band-crossing sizes, padded
-// and bottom-up rows, and rows handed over in uneven batches. The padding
-// between upright rows keeps its bytes.
+// and bottom-up rows, and rows handed over in uneven batches, with each set of
+// turn kernels this processor runs. The padding between upright rows keeps
+// its bytes.
 #include "imaging/OrientedRows.h"
+
+#include "imaging/TurnKernels.h"
 
 #include <gtest/gtest.h>
 
@@ -34,9 +37,10 @@ void uprightOf(int orientation, std::int32_t width, std::int32_t height, std::in
     }
 }
 
-void checkPlacement(int orientation, std::int32_t width, std::int32_t height, int pixel, bool bottomUp) {
-    SCOPED_TRACE(testing::Message() << "orientation " << orientation << ", " << width << " x " << height << ", "
-                                    << pixel << " bytes, " << (bottomUp ? "bottom-up" : "top-down"));
+void checkPlacement(const turn::Kernels& kernels, int orientation, std::int32_t width, std::int32_t height, int pixel,
+                    bool bottomUp) {
+    SCOPED_TRACE(testing::Message() << kernels.name << ", orientation " << orientation << ", " << width << " x "
+                                    << height << ", " << pixel << " bytes, " << (bottomUp ? "bottom-up" : "top-down"));
     const bool swapped = orientation >= 5 && orientation <= 8;
     const std::int32_t uprightWidth = swapped ? height : width;
     const std::int32_t uprightHeight = swapped ? width : height;
@@ -46,7 +50,7 @@ void checkPlacement(int orientation, std::int32_t width, std::int32_t height, in
     std::uint8_t* top = bottomUp ? memory.data() + stride * static_cast<std::size_t>(uprightHeight - 1) : memory.data();
     const auto distance = bottomUp ? -static_cast<std::ptrdiff_t>(stride) : static_cast<std::ptrdiff_t>(stride);
 
-    OrientedRows rows(orientation, width, height, pixel, top, distance);
+    OrientedRows rows(orientation, width, height, pixel, top, distance, kernels);
     for (std::int32_t y = 0, batch = 1; y < height; batch = batch % 5 + 1) {
         const std::int32_t count = std::min(batch, rows.rowsAvailable(y));
         ASSERT_GT(count, 0);
@@ -77,14 +81,16 @@ void checkPlacement(int orientation, std::int32_t width, std::int32_t height, in
 
 TEST(OrientedRows, EveryOrientationPlacesEveryPixelAndKeepsThePadding) {
     // Sizes below, at and across the band of rows and the groups of four
-    // columns and rows the turns work in, with remainders of every kind.
-    const std::int32_t sizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {4, 4}, {5, 3}, {3, 5}, {33, 32},
-                                     {32, 33}, {37, 70}, {70, 37}, {64, 97}, {101, 66}};
-    for (int orientation = 0; orientation <= 9; ++orientation)
-        for (const auto& size : sizes)
-            for (int pixel : {1, 3, 4})
-                for (bool bottomUp : {false, true})
-                    checkPlacement(orientation, size[0], size[1], pixel, bottomUp);
+    // columns and of four and eight rows the turns work in, with remainders
+    // of every kind.
+    const std::int32_t sizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {4, 4}, {5, 3}, {3, 5}, {33, 32}, {32, 33},
+                                     {37, 70}, {70, 37}, {64, 97}, {101, 66}, {13, 64}, {22, 131}, {7, 139}};
+    for (const turn::Kernels* kernels : turn::availableKernels())
+        for (int orientation = 0; orientation <= 9; ++orientation)
+            for (const auto& size : sizes)
+                for (int pixel : {1, 3, 4})
+                    for (bool bottomUp : {false, true})
+                        checkPlacement(*kernels, orientation, size[0], size[1], pixel, bottomUp);
 }
 
 } // namespace
