@@ -67,6 +67,11 @@ public:
         const int width = heif_image_handle_get_width(handle), height = heif_image_handle_get_height(handle);
         if (width <= 0 || height <= 0)
             return SPI_OUT_OF_ORDER;
+        // Without the coded picture's configuration libheif cannot tell its
+        // sample depth, nor decode it; heif-convert refuses such a file at
+        // once, where decoding it could first take seconds and gigabytes.
+        if (heif_image_handle_get_luma_bits_per_pixel(handle) < 0)
+            return SPI_OUT_OF_ORDER;
         layout_.bitCount = 24;
         return planDib(std::uint32_t(width), std::uint32_t(height), layout_);
     }
