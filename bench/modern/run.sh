@@ -3,9 +3,12 @@
 # tavotavo-decode (plug-in, host, BMP) against each library's own decoder tool
 # writing the same picture, side by side. The runs alternate so that both see
 # the same machine noise; the medians of the wall times give the ratios.
-#   heif-convert writes Y4M (no colour conversion: the strictest of its outputs;
-#   its PNG output spends most of its time compressing), avifdec writes an
-#   uncompressed PNG with all cores (its default is one), djxl writes PPM.
+#   heif-convert writes Y4M: libheif 1.15 decodes to RGB planes for every
+#   output, as for ours, and turns them back into 4:2:0 YCbCr for the file:
+#   one conversion more than ours, into a file half the size of our BMP. It
+#   is the only one of its outputs that does not spend most of its time
+#   compressing (PNG, JPEG). avifdec writes an uncompressed PNG with all cores (its
+#   default is one), djxl writes PPM.
 # The pictures take minutes to encode on a small machine, so they are made
 # once, niced, into $TAVO_BENCH_CACHE (default ~/.cache/tavotavo-bench).
 # usage: bench/modern/run.sh [BUILD_DIR] [ROUNDS]

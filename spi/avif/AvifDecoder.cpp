@@ -1,6 +1,6 @@
 #include "AvifDecoder.h"
 
-#include "spi/common/ColourRows.h"
+#include "spi/common/BottomUpRows.h"
 #include "spi/common/IsoBrands.h"
 #include "imaging/SrgbTransform.h"
 
@@ -189,15 +189,13 @@ std::int32_t Reader::decode(DibAllocator& out, const Progress& progress)
         std::unique_ptr<std::uint8_t[]> row(new (std::nothrow) std::uint8_t[std::size_t(p.width) * channels]);
         if (!row)
             return SPI_NO_MEMORY;
+        const BottomUpRows rows(layout_, pixels, progress);
         for (std::int32_t v = 0; v < height; ++v) {
             // Gathers the shown row, then converts it.
             std::int64_t at = p.origin + p.stepY * v;
             for (std::uint32_t u = 0; u < p.width; ++u, at += p.stepX)
                 std::copy_n(buffer.get() + at * channels, channels, row.get() + std::size_t(u) * channels);
-            std::uint8_t* dst = pixels + std::size_t(height - 1 - v) * layout_.stride;
-            rowToBgr(row.get(), order, p.width, dst);
-            std::fill(dst + 3 * std::size_t(p.width), dst + layout_.stride, std::uint8_t(0));
-            if (v + 1 < height && progress.report(v + 1, height))
+            if (!rows.put(v, row.get(), order))
                 return SPI_ABORT;
         }
     }

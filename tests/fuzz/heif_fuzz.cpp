@@ -15,7 +15,9 @@
 // second a small file whose coded picture asked for gigabytes once the size
 // limit had been raised (libheif's own limit is now kept); both are kept in
 // corpus/heif/. A third run of 600 s (11 thousand inputs on a loaded
-// machine) found nothing.
+// machine) found nothing. A fourth found a file whose coded picture has no
+// configuration, on which libheif spent 16 s and 1.6 GB before refusing it
+// (now refused at once, as heif-convert does: corpus/heif/depth-unknown.heic).
 #include "DibFuzzCheck.h"
 #include "spi/heif/HeifDecoder.h"
 

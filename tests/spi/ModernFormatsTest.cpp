@@ -9,6 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace tavo::spitest {
 namespace {
@@ -18,6 +22,125 @@ namespace {
 const std::string kPlain = "-size 67x45 gradient:'#ff2000-#0030ff' -fill '#30c040' -draw 'circle 20,20 30,28' "
                            "-fill white -draw 'rectangle 45,5 60,40' -define png:exclude-chunk=gAMA,cHRM,bKGD,date,tIME -strip";
 const std::string kAlpha = " -alpha set -channel A -fx 'i/w' +channel";
+
+std::uint64_t bigEndian(const Bytes& data, std::size_t at, std::size_t bytes)
+{
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < bytes; ++i)
+        value = value << 8 | data.at(at + i);
+    return value;
+}
+
+void putBigEndian(Bytes& data, std::size_t at, std::size_t bytes, std::uint64_t value)
+{
+    for (std::size_t i = bytes; i-- > 0; value >>= 8)
+        data.at(at + i) = std::uint8_t(value);
+}
+
+struct Box {
+    std::size_t at = 0, size = 0;
+    std::size_t end() const { return at + size; }
+};
+
+// The first box of the type among the boxes from `from` to `to`.
+std::optional<Box> findBox(const Bytes& data, std::size_t from, std::size_t to, const char* type)
+{
+    for (std::size_t at = from; at + 8 <= to;) {
+        const std::size_t size = bigEndian(data, at, 4);
+        if (size < 8 || at + size > to)
+            return std::nullopt;
+        if (std::equal(type, type + 4, data.begin() + std::ptrdiff_t(at + 4)))
+            return Box{at, size};
+        at += size;
+    }
+    return std::nullopt;
+}
+
+// An ISO file (as heif-enc writes it: no 64-bit box sizes, the coded data
+// after the meta box) with a one-byte property of each type given (irot,
+// imir) added to its primary item, in that order, as if its encoder had
+// written them: the boxes around grow, the item locations move.
+Bytes withProperties(Bytes data, const std::vector<std::pair<std::string, std::uint8_t>>& added)
+{
+    const auto meta = findBox(data, 0, data.size(), "meta");
+    if (!meta)
+        return {};
+    const std::size_t children = meta->at + 12; // after the full box's version and flags
+    const auto pitm = findBox(data, children, meta->end(), "pitm");
+    const auto iloc = findBox(data, children, meta->end(), "iloc");
+    const auto iprp = findBox(data, children, meta->end(), "iprp");
+    if (!pitm || !iloc || !iprp || data[pitm->at + 8] != 0)
+        return {};
+    const auto ipco = findBox(data, iprp->at + 8, iprp->end(), "ipco");
+    const auto ipma = findBox(data, iprp->at + 8, iprp->end(), "ipma");
+    if (!ipco || !ipma || ipma->at < ipco->end())
+        return {};
+    const std::uint64_t primary = bigEndian(data, pitm->at + 12, 2);
+
+    Bytes properties;
+    std::uint64_t index = 0;
+    for (std::size_t at = ipco->at + 8; at < ipco->end(); at += bigEndian(data, at, 4))
+        ++index;
+    Bytes associations;
+    const bool wide = data[ipma->at + 11] & 1;
+    for (const auto& [type, value] : added) {
+        properties.insert(properties.end(), {0, 0, 0, 9, std::uint8_t(type[0]), std::uint8_t(type[1]),
+                                             std::uint8_t(type[2]), std::uint8_t(type[3]), value});
+        ++index; // essential: a reader that does not know it must not show the picture
+        if (wide)
+            associations.insert(associations.end(), {std::uint8_t(0x80 | index >> 8), std::uint8_t(index)});
+        else
+            associations.push_back(std::uint8_t(0x80 | index));
+    }
+    // The primary item's entry of the association box gets them at its end.
+    const std::size_t idBytes = data[ipma->at + 8] < 1 ? 2 : 4;
+    std::size_t entry = ipma->at + 16, insertAt = 0;
+    for (std::uint64_t n = bigEndian(data, ipma->at + 12, 4); n > 0 && entry < ipma->end(); --n) {
+        const std::size_t count = data.at(entry + idBytes);
+        const std::size_t next = entry + idBytes + 1 + count * (wide ? 2 : 1);
+        if (bigEndian(data, entry, idBytes) == primary) {
+            data.at(entry + idBytes) = std::uint8_t(count + added.size());
+            insertAt = next;
+        }
+        entry = next;
+    }
+    if (insertAt == 0)
+        return {};
+
+    // Offsets into the file beyond the meta box move by what it grows.
+    const std::size_t grown = properties.size() + associations.size();
+    const unsigned version = data[iloc->at + 8];
+    std::size_t at = iloc->at + 12;
+    const std::size_t offsetBytes = data[at] >> 4, lengthBytes = data[at] & 15;
+    const std::size_t baseBytes = data[at + 1] >> 4, indexBytes = version >= 1 ? data[at + 1] & 15 : 0;
+    const std::size_t idSize = version < 2 ? 2 : 4;
+    std::uint64_t items = bigEndian(data, at + 2, idSize);
+    at += 2 + idSize;
+    for (; items > 0; --items) {
+        at += idSize;
+        const bool inFile = version == 0 || (bigEndian(data, at, 2) & 15) == 0;
+        at += (version >= 1 ? 2 : 0) + 2;
+        const std::uint64_t base = bigEndian(data, at, baseBytes);
+        if (inFile && base >= meta->end())
+            putBigEndian(data, at, baseBytes, base + grown);
+        at += baseBytes;
+        const std::uint64_t extents = bigEndian(data, at, 2);
+        at += 2;
+        for (std::uint64_t extent = 0; extent < extents; ++extent) {
+            at += indexBytes;
+            const std::uint64_t offset = bigEndian(data, at, offsetBytes);
+            if (inFile && base < meta->end() && base + offset >= meta->end())
+                putBigEndian(data, at, offsetBytes, offset + grown);
+            at += offsetBytes + lengthBytes;
+        }
+    }
+    for (const Box& box : {*meta, *iprp, *ipma})
+        putBigEndian(data, box.at, 4, box.size + (box.at == ipma->at ? associations.size() : grown));
+    putBigEndian(data, ipco->at, 4, ipco->size + properties.size());
+    data.insert(data.begin() + std::ptrdiff_t(insertAt), associations.begin(), associations.end());
+    data.insert(data.begin() + std::ptrdiff_t(ipco->end()), properties.begin(), properties.end());
+    return data;
+}
 
 class ModernFormats : public ::testing::Test {
 protected:
@@ -98,6 +221,53 @@ TEST_F(ModernFormats, HeicVariantsDecodeAsHeifConvertDecodesThem)
         worst = std::max(worst, std::abs(int((sample * 255 + 511) / 1023) - int(ours->rgb[i])));
     }
     EXPECT_EQ(worst, 0);
+}
+
+// heif-enc writes no rotation or mirroring: they are added here to the
+// primary item of a lossless picture, as a camera writes them. The plug-in
+// shows the picture as heif-convert does, which is the source turned:
+// rotation anticlockwise, then mirroring (axis 0 swaps top and bottom, as
+// in the AVIF plug-in).
+TEST_F(ModernFormats, HeicRotationAndMirroringAreApplied)
+{
+    if (!tool("heif-enc", "libheif-examples") || !tool("heif-convert", "libheif-examples"))
+        return;
+    const std::string dir = folder / "";
+    ASSERT_TRUE(shell("cd " + dir + " && heif-enc -L -p chroma=444 -o upright.heic plain.png"));
+    const Bytes upright = readFile(folder / "upright.heic");
+    struct Variant {
+        const char* name;
+        std::vector<std::pair<std::string, std::uint8_t>> properties;
+        const char* turn;
+    };
+    const Variant variants[] = {
+        {"rot90", {{"irot", 1}}, "-rotate -90"},
+        {"rot180", {{"irot", 2}}, "-rotate 180"},
+        {"flip", {{"imir", 0}}, "-flip"},
+        {"rot270flop", {{"irot", 3}, {"imir", 1}}, "-rotate 90 -flop"},
+    };
+    PluginModule module("ifheif.spi");
+    ASSERT_TRUE(module.loaded());
+    for (const auto& [name, properties, turn] : variants) {
+        SCOPED_TRACE(name);
+        const Bytes turned = withProperties(upright, properties);
+        ASSERT_FALSE(turned.empty()) << "heif-enc's boxes are not as expected";
+        const std::string file = std::string(name) + ".heic";
+        {
+            std::ofstream out(folder / file, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(turned.data()), std::streamsize(turned.size()));
+        }
+        ASSERT_TRUE(shell("cd " + dir + " && heif-convert --quiet " + file + " " + name + ".ref.png"));
+        ASSERT_TRUE(shell("cd " + dir + " && convert plain.png " + turn + " PNG24:" + name + ".turned.png"));
+        expectSame(file, std::string(name) + ".ref.png");
+        expectSame(file, std::string(name) + ".turned.png", 2);
+        SPI_PICTINFO info{};
+        ASSERT_EQ(module.pictureInfo(turned, info), SPI_ALL_RIGHT);
+        const bool quarter = properties.front() == std::make_pair(std::string("irot"), std::uint8_t(1))
+            || properties.front() == std::make_pair(std::string("irot"), std::uint8_t(3));
+        EXPECT_EQ(info.width, quarter ? 45 : 67);
+        EXPECT_EQ(info.height, quarter ? 67 : 45);
+    }
 }
 
 TEST_F(ModernFormats, AvifVariantsDecodeAsAvifdecDecodesThem)
