@@ -9,6 +9,8 @@
 #include "platform/SystemError.h"
 #include "platform/SearchFolders.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <thread>
 
@@ -17,6 +19,13 @@ namespace tavo {
 namespace {
 // "<lock descriptor or -1> <runtime folder>"
 constexpr const char* kInstanceVariable = "TAVOTAVO_INSTANCE";
+
+// The window program's libraries are bound in full while they load: lookups
+// made lazily would read the link tables again after the viewer has let them
+// go (releaseLinkTables). The value marks the variable as the start
+// program's, so that the viewer takes it out again and a user's own stays.
+constexpr const char* kBindNowVariable = "LD_BIND_NOW";
+constexpr const char* kBindNowValue = "tavotavo";
 } // namespace
 
 std::optional<ViewerInstance> startInstance(const std::string& folder, const std::vector<std::string>& arguments,
@@ -77,11 +86,15 @@ void becomeViewerProgram(ViewerInstance& instance, char* const* argv)
     const std::string folder = platform::programFolder();
     const std::string viewer = (folder == "/" ? folder : folder + "/") + kViewerProgramName;
     const int fd = instance.lock ? instance.lock->keepAcrossExec() : -1;
+    setenv(kBindNowVariable, kBindNowValue, 0);
     platform::replaceProgram(viewer, argv, kInstanceVariable, std::to_string(fd) + " " + instance.folder);
 }
 
 std::optional<ViewerInstance> inheritedViewerInstance()
 {
+    // The loader has read it; the programs the viewer starts must not.
+    if (const char* bindNow = std::getenv(kBindNowVariable); bindNow != nullptr && std::strcmp(bindNow, kBindNowValue) == 0)
+        unsetenv(kBindNowVariable);
     const auto value = platform::takeEnvironmentVariable(kInstanceVariable);
     if (!value)
         return std::nullopt;

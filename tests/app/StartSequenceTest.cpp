@@ -192,6 +192,15 @@ TEST(StartSequence, TheLockPassesToTheWindowProgramThroughTheEnvironment)
     const auto standalone = inheritedViewerInstance();
     ASSERT_TRUE(standalone);
     EXPECT_FALSE(standalone->lock);
+
+    // The loader's setting the start program made goes; a user's own stays.
+    setenv("LD_BIND_NOW", "tavotavo", 1);
+    inheritedViewerInstance();
+    EXPECT_EQ(std::getenv("LD_BIND_NOW"), nullptr) << "tools started later would bind in full";
+    setenv("LD_BIND_NOW", "1", 1);
+    inheritedViewerInstance();
+    EXPECT_STREQ(std::getenv("LD_BIND_NOW"), "1");
+    unsetenv("LD_BIND_NOW");
 }
 
 TEST(CommandLine, ArgumentsAreThoseTheProgramKept)
