@@ -1,6 +1,7 @@
 #include "platform/StartTimeline.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -43,10 +44,16 @@ void markStartPhase(const char* phase) noexcept
         return;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    char line[128];
-    const int length = std::snprintf(line, sizeof line, "%s %lld %ld\n", phase,
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    char line[160];
+    const int length = std::snprintf(line, sizeof line, "%s %lld %ld %lld %ld\n", phase,
                                      static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000,
-                                     residentKilobytes());
+                                     residentKilobytes(),
+                                     static_cast<long long>(cpu.tv_sec) * 1000000 + cpu.tv_nsec / 1000,
+                                     usage.ru_minflt);
     if (length <= 0)
         return;
     // One write of a whole line in append mode: lines of two threads never mix.
