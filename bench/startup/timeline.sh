@@ -20,7 +20,11 @@
 #   loaded         LoadCurFile done (zoom, title, file list)
 #   shown          show() returned
 #   painted        the image control's first paint
+#   search/searched  the plug-in search queued behind the first paint
+#   refine/refined   the idle refinement (when it applies)
 #   pixels         the picture on the X screen (seen by the probe)
+# The "MiB" column is the viewer's resident memory at the phase: where the
+# peak memory builds up.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$top/build}" && pwd)
@@ -65,10 +69,11 @@ median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (
 for probe in $(probes big); do
   read -r ms _ _ spawn <"$probe" || continue
   { cat "$probe.marks" 2>/dev/null; echo "pixels $((spawn + ${ms%.*} * 1000))"; } |
-    awk -v spawn="$spawn" '!seen[$1]++ { printf "%s %.1f\n", $1, ($2 - spawn) / 1000 }' | sort -k2 -n >"$probe.phases"
+    awk -v spawn="$spawn" '!seen[$1]++ { printf "%s %.1f %s\n", $1, ($2 - spawn) / 1000, $3 == "" ? "-" : $3 }' |
+    sort -k2 -n >"$probe.phases"
 done
 echo "start timeline, $rounds rounds, 24-megapixel JPEG (medians, ms since the spawn)"
-printf "%-16s %10s %10s\n" phase "at" "step"
+printf "%-16s %10s %10s %8s\n" phase "at" "step" "MiB"
 phases=$(cat "$results"/big.*.phases | awk '{ s[$1] += $2; n[$1]++ } END { for (p in s) print s[p] / n[p], p }' | sort -n | cut -d" " -f2)
 previous=""
 for phase in $phases; do
@@ -80,7 +85,9 @@ for phase in $phases; do
       awk -v a="$previous" -v b="$phase" '$1 == a { x = $2 } $1 == b { y = $2 } END { if (x != "" && y != "") print y - x }' "$f"
     done | median)
   fi
-  printf "%-16s %10s %10s\n" "$phase" "$at" "$step"
+  kib=$(cat "$results"/big.*.phases | awk -v p="$phase" '$1 == p && $3 != "-" { print $3 }' | median)
+  mib=$([ "$kib" = - ] && echo - || awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')
+  printf "%-16s %10s %10s %8s\n" "$phase" "$at" "$step" "$mib"
   previous=$phase
 done
 launch=$(probes big | xargs cat | cut -d" " -f1)

@@ -1,6 +1,7 @@
 #include "platform/StartTimeline.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +17,24 @@ const char* timelineFile()
     static const char* const file = std::getenv(kTimelineVariable);
     return file;
 }
+
+// The process's resident memory now, from the second field of statm (pages).
+long residentKilobytes() noexcept
+{
+    const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char text[128];
+    const ssize_t length = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (length <= 0)
+        return -1;
+    text[length] = '\0';
+    long size = 0, resident = 0;
+    if (std::sscanf(text, "%ld %ld", &size, &resident) != 2)
+        return -1;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
 } // namespace
 
 void markStartPhase(const char* phase) noexcept
@@ -25,9 +44,16 @@ void markStartPhase(const char* phase) noexcept
         return;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    char line[128];
-    const int length = std::snprintf(line, sizeof line, "%s %lld\n", phase,
-                                     static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    char line[160];
+    const int length = std::snprintf(line, sizeof line, "%s %lld %ld %lld %ld\n", phase,
+                                     static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000,
+                                     residentKilobytes(),
+                                     static_cast<long long>(cpu.tv_sec) * 1000000 + cpu.tv_nsec / 1000,
+                                     usage.ru_minflt);
     if (length <= 0)
         return;
     // One write of a whole line in append mode: lines of two threads never mix.

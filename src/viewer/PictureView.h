@@ -33,7 +33,7 @@ protected:
 private:
     Bitmap picture_;
     StretchSampler sampler_;
-    // The exposed part as sampled, kept between paints to spare the allocation.
+    // One band of the exposed part as sampled, kept between paints to spare the allocation.
     std::vector<std::uint32_t> buffer_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "plugins/SPIErrors.h"
 #include "plugins/SPIs.h"
+#include "platform/StartTimeline.h"
 #include "viewer/ErrorReport.h"
 
 #include <QAbstractEventDispatcher>
@@ -41,6 +42,7 @@ void joinPendingWhenReady(QWidget* window, TSPIs* spis)
 // the libraries it skipped, as the search's own would come.
 void searchNow(TSPIs& spis)
 {
+    platform::markStartPhase("search");
     guarded([&spis] {
         if (!spis.isLoaded()) {
             spis.Loaded();
@@ -49,6 +51,7 @@ void searchNow(TSPIs& spis)
         if (const std::string fault = spis.takeSearchFault(); !fault.empty())
             throw ESPIFault(fault);
     });
+    platform::markStartPhase("searched");
 }
 
 // Watches the window for its first paint, then queues the search behind it

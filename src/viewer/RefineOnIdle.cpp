@@ -1,6 +1,7 @@
 #include "viewer/RefineOnIdle.h"
 
 #include "imaging/ZoomOut.h"
+#include "platform/StartTimeline.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/MainForm.h"
 
@@ -62,8 +63,10 @@ void RefineOnIdle::refine()
 
     form_.bmpSource = display;
     const double ratio = static_cast<double>(controlWidth) / form_.bmpSource.width();
+    platform::markStartPhase("refine");
     Bitmap reduced = form_.bmpSource;
     ShrinkBitmap(reduced, ratio);
+    platform::markStartPhase("refined");
     form_.imgImgArea->setPicture(reduced);
     form_.blnCleared = true;
 }

@@ -29,7 +29,7 @@ TavoApplication::TavoApplication(int& argc, char** argv) : QApplication(argc, ar
     // user's locale. The desktop's own dialogs would speak the locale's
     // language, so the toolkit draws every dialog itself.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    toolkitTranslated_ = toolkitTranslation_.load(QStringLiteral("qt_ja"),
+    toolkitTranslated_ = toolkitTranslation_.load(QStringLiteral("qtbase_ja"),
                                                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))
         && installTranslator(&toolkitTranslation_);
     setAttribute(Qt::AA_DontUseNativeDialogs);

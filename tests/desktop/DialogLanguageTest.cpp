@@ -60,7 +60,7 @@ void answerWhenShown(QStringList& texts)
 TEST(DialogLanguage, TheColourAndFileDialogsOfTheOptionsAreJapanese)
 {
     TavoApplication& app = application();
-    ASSERT_TRUE(app.toolkitTranslated()) << "qt_ja.qm was not found (package qt6-translations-l10n)";
+    ASSERT_TRUE(app.toolkitTranslated()) << "qtbase_ja.qm was not found (package qt6-translations-l10n)";
     EXPECT_EQ(QCoreApplication::translate("QColorDialog", "&Basic colors").toStdString(), "基本カラー(&B)");
 
     TdlgOption options;
