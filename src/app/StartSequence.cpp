@@ -19,21 +19,17 @@ namespace {
 // "<lock descriptor or -1> <runtime folder>"
 constexpr const char* kInstanceVariable = "TAVOTAVO_INSTANCE";
 
-// What the start program sets for the window program's loader and allocator,
-// unless the user's environment sets it already:
-// - its libraries are bound in full while they load: lookups made lazily
-//   would read the link tables again after the viewer has let them go
-//   (releaseLinkTables);
-// - the allocator asks for huge pages: a photograph's file bytes in small
-//   pages cost a page fault every 4 KiB, which on a virtual machine can take
-//   longer than reading the file.
-// The variables it set are named in kLoaderVariable, so that the viewer takes
-// them out again and the programs it starts see the user's environment.
+// What the start program sets for the window program's allocator, unless the
+// user's environment sets it already: huge pages, since a photograph's file
+// bytes in small pages cost a page fault every 4 KiB, which on a virtual
+// machine can take longer than reading the file. The variables it set are
+// named in kLoaderVariable, so that the viewer takes them out again and the
+// programs it starts see the user's environment.
 struct LoaderSetting {
     const char* name;
     const char* value;
 };
-constexpr LoaderSetting kLoaderSettings[] = {{"LD_BIND_NOW", "1"}, {"GLIBC_TUNABLES", "glibc.malloc.hugetlb=1"}};
+constexpr LoaderSetting kLoaderSettings[] = {{"GLIBC_TUNABLES", "glibc.malloc.hugetlb=1"}};
 constexpr const char* kLoaderVariable = "TAVOTAVO_LOADER";
 } // namespace
 

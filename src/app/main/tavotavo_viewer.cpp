@@ -7,7 +7,6 @@
 #include "app/ProgramOptions.h"
 #include "app/StartSequence.h"
 #include "imaging/JpegDecoder.h"
-#include "platform/LinkTables.h"
 #include "platform/SessionBus.h"
 #include "platform/StartTimeline.h"
 #include "viewer/HandOverReceiver.h"
@@ -49,7 +48,6 @@ std::vector<char*> toolkitArguments(int argc, char** argv)
 int main(int argc, char** argv)
 {
     tavo::platform::markStartPhase("viewer");
-    tavo::platform::releaseLinkTables();
     std::optional<tavo::ViewerInstance> instance = tavo::inheritedViewerInstance();
     if (!instance)
         instance = tavo::startInstance(std::vector<std::string>(argv + 1, argv + argc), std::cerr);
@@ -83,10 +81,6 @@ int main(int argc, char** argv)
         tavo::setJpegScreenDepth(screen->depth());
     tavo::TfrmTavo2MainForm form;
     form.prefetch = std::move(prefetch);
-    // Again for the plug-ins the toolkit has loaded by now (the platform's,
-    // the input method's, the image formats' its style asks for) and for the
-    // lookups they made.
-    tavo::platform::releaseLinkTables();
     tavo::platform::markStartPhase("window");
     // Served from the first event loop that runs, the message box of an error
     // at start included. The show loads the window's own argument before any
