@@ -1,5 +1,7 @@
 #include "platform/ProcessStart.h"
 
+#include "platform/SpawnAttributes.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -72,19 +74,11 @@ bool startDetached(const std::vector<std::string>& argv)
     if (middle == 0) {
         close(report[0]);
         setsid();
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attr, &none);
-        sigset_t defaults;
-        sigfillset(&defaults);
-        posix_spawnattr_setsigdefault(&attr, &defaults);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        const CleanSpawnAttributes attributes;
         pid_t tool = 0;
-        int rc = posix_spawnp(&tool, args[0], nullptr, &attr, args.data(), environ);
+        int rc = posix_spawnp(&tool, args[0], nullptr, attributes.get(), args.data(), environ);
         if (rc == ENOEXEC && !script.empty())
-            rc = posix_spawn(&tool, shell, nullptr, &attr, scriptArgs.data(), environ);
+            rc = posix_spawn(&tool, shell, nullptr, attributes.get(), scriptArgs.data(), environ);
         const char ok = rc == 0 ? 1 : 0;
         (void)!write(report[1], &ok, 1);
         _exit(0);

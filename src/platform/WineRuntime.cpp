@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/LibraryFormat.h"
+#include "platform/SpawnAttributes.h"
 
 #include <elf.h>
 #include <fcntl.h>
@@ -148,19 +149,10 @@ pid_t spawnWineProgram(const std::vector<std::string>& argv, int input, int outp
     else
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    sigset_t defaults;
-    sigfillset(&defaults);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const CleanSpawnAttributes attributes;
     pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, &attr, args.data(), env.data()) != 0)
+    if (posix_spawn(&pid, args[0], &actions, attributes.get(), args.data(), env.data()) != 0)
         pid = -1;
-    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }

@@ -101,6 +101,11 @@ public:
     }
 };
 
+// A whole message as it goes on the stream: header, region records, payload.
+std::vector<std::uint8_t> frameMessage(std::uint16_t type, std::uint32_t call,
+                                       std::span<const TavoHostRegion> records,
+                                       std::span<const std::uint8_t> payload);
+
 // Framing rules every channel applies to what a host sends.
 // The header's sizes lie within the limits.
 bool frameHeaderValid(const TavoHostHeader& header);

@@ -4,6 +4,25 @@
 
 namespace tavo {
 
+std::vector<std::uint8_t> frameMessage(std::uint16_t type, std::uint32_t call,
+                                       std::span<const TavoHostRegion> records,
+                                       std::span<const std::uint8_t> payload)
+{
+    const std::size_t recordBytes = records.size() * sizeof(TavoHostRegion);
+    TavoHostHeader header = {};
+    header.size = static_cast<std::uint32_t>(recordBytes + payload.size());
+    header.type = type;
+    header.regionCount = static_cast<std::uint16_t>(records.size());
+    header.call = call;
+    std::vector<std::uint8_t> bytes(sizeof header + header.size);
+    std::memcpy(bytes.data(), &header, sizeof header);
+    if (recordBytes != 0)
+        std::memcpy(bytes.data() + sizeof header, records.data(), recordBytes);
+    if (!payload.empty())
+        std::memcpy(bytes.data() + sizeof header + recordBytes, payload.data(), payload.size());
+    return bytes;
+}
+
 bool frameHeaderValid(const TavoHostHeader& header)
 {
     return header.size <= TAVO_HOST_MAX_MESSAGE && header.regionCount <= TAVO_HOST_MAX_REGIONS &&

@@ -1,23 +1,20 @@
 #include "plugins/NativeHost.h"
 
 #include "platform/SearchFolders.h"
-#include "plugins/SPIErrors.h"
+#include "platform/SpawnAttributes.h"
+#include "plugins/ChildHostProcess.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <thread>
 
 extern char** environ;
 
@@ -80,19 +77,7 @@ public:
             record.carrier = static_cast<std::uint32_t>(at - descriptors.begin());
             records.push_back(record);
         }
-        TavoHostHeader header = {};
-        header.size = static_cast<std::uint32_t>(records.size() * sizeof(TavoHostRegion) + payload.size());
-        header.type = type;
-        header.regionCount = static_cast<std::uint16_t>(records.size());
-        header.call = call;
-        std::vector<std::uint8_t> bytes(sizeof header + header.size);
-        std::memcpy(bytes.data(), &header, sizeof header);
-        if (!records.empty())
-            std::memcpy(bytes.data() + sizeof header, records.data(), records.size() * sizeof(TavoHostRegion));
-        if (!payload.empty())
-            std::memcpy(bytes.data() + sizeof header + records.size() * sizeof(TavoHostRegion), payload.data(),
-                        payload.size());
-        return platform::sendMessageBytes(socket_.get(), bytes, descriptors);
+        return platform::sendMessageBytes(socket_.get(), frameMessage(type, call, records, payload), descriptors);
     }
 
     ChannelStatus receive(const platform::Deadline& deadline, HostMessage* message) override
@@ -159,73 +144,21 @@ private:
     platform::UniqueFd socket_;
 };
 
-// Waits for the process for at most the given time; true with its status.
-bool waitFor(pid_t pid, int* status, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        const pid_t got = waitpid(pid, status, WNOHANG);
-        if (got == pid || (got < 0 && errno != EINTR))
-            return got == pid;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-class NativeProcess : public HostProcess {
+class NativeProcess : public ChildHostProcess {
 public:
-    NativeProcess(pid_t pid, platform::UniqueFd socket) : pid_(pid), channel_(makeSocketChannel(std::move(socket))) {}
+    NativeProcess(pid_t pid, platform::UniqueFd socket)
+        : ChildHostProcess(pid, std::chrono::milliseconds(2000)), channel_(makeSocketChannel(std::move(socket)))
+    {
+    }
     ~NativeProcess() override
     {
-        // Closing its end lets the host leave by itself; one that does not is ended.
         channel_.reset();
-        if (pid_ > 0) {
-            int status = 0;
-            if (!waitFor(pid_, &status, std::chrono::milliseconds(500)))
-                kill();
-        }
+        finish(std::chrono::milliseconds(500));
     }
 
     HostChannel& channel() override { return *channel_; }
 
-    void kill() override
-    {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        status_ = status;
-        pid_ = -1;
-    }
-
-    std::string endReason(int* signal) override
-    {
-        if (pid_ > 0) {
-            int status = 0;
-            // The stream closes a moment before the process is gone.
-            if (waitFor(pid_, &status, std::chrono::milliseconds(2000))) {
-                status_ = status;
-                pid_ = -1;
-            } else {
-                kill();
-            }
-        }
-        *signal = 0;
-        if (WIFSIGNALED(status_)) {
-            *signal = WTERMSIG(status_);
-            return describeSignal(*signal);
-        }
-        if (WIFEXITED(status_))
-            return formatMessage(kExitCodeReason, std::to_string(WEXITSTATUS(status_)));
-        return kNoResponseReason;
-    }
-
 private:
-    pid_t pid_;
-    int status_ = 0;
     std::unique_ptr<HostChannel> channel_;
 };
 
@@ -270,19 +203,10 @@ std::unique_ptr<HostProcess> NativeHostKind::start() const
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, theirs.get(), kHostFd);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    sigset_t defaults;
-    sigfillset(&defaults);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const platform::CleanSpawnAttributes attributes;
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, attributes.get(), argv, environ);
     posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
     if (rc != 0)
         return nullptr;
     return std::make_unique<NativeProcess>(pid, std::move(mine));

@@ -13,9 +13,13 @@ std::unique_ptr<TSPIs> createProgramRegistry()
     return spis;
 }
 
-Bitmap decodeThroughPlugins(const std::string& path)
+namespace {
+
+// The live registry, its one search run; nullptr when there is none.
+TSPIs* searchedRegistry()
 {
-    if (TSPIs* spis = GlobalSPIs(); spis != nullptr && !spis->isLoaded()) {
+    TSPIs* spis = GlobalSPIs();
+    if (spis != nullptr && !spis->isLoaded()) {
         // Libraries the search skipped do not cost this load: the plug-ins
         // found beside them decode it, and the report waits for the owner.
         try {
@@ -24,9 +28,23 @@ Bitmap decodeThroughPlugins(const std::string& path)
             spis->keepSearchFault(fault.what());
         }
     }
+    return spis;
+}
+
+} // namespace
+
+Bitmap decodeThroughPlugins(const std::string& path)
+{
+    searchedRegistry();
     TSPIBitmap bitmap;
     bitmap.LoadFromFile(path);
     return bitmap.bitmap();
+}
+
+bool pluginDecodeWouldWait()
+{
+    const TSPIs* spis = searchedRegistry();
+    return spis != nullptr && spis->hasPending() && !spis->pendingReady();
 }
 
 } // namespace tavo

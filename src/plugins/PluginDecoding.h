@@ -25,4 +25,9 @@ std::unique_ptr<TSPIs> createProgramRegistry();
 // when the plug-in host was lost during a call).
 Bitmap decodeThroughPlugins(const std::string& path);
 
+// Whether a decode through the plug-ins would now wait for a slow host (Wine
+// preparing itself on the first start that meets Windows plug-ins). Runs the
+// search as the decode would.
+bool pluginDecodeWouldWait();
+
 } // namespace tavo

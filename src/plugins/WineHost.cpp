@@ -3,6 +3,7 @@
 #include "platform/LibraryFormat.h"
 #include "platform/SearchFolders.h"
 #include "platform/WineRuntime.h"
+#include "plugins/ChildHostProcess.h"
 #include "plugins/SPIErrors.h"
 
 #include <dirent.h>
@@ -11,7 +12,6 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,7 +21,6 @@
 #include <new>
 #include <mutex>
 #include <set>
-#include <thread>
 
 namespace tavo {
 
@@ -207,19 +206,7 @@ public:
             record.carrier = static_cast<FileBlock*>(region.block)->carrier();
             records.push_back(record);
         }
-        TavoHostHeader header = {};
-        header.size = static_cast<std::uint32_t>(records.size() * sizeof(TavoHostRegion) + payload.size());
-        header.type = type;
-        header.regionCount = static_cast<std::uint16_t>(records.size());
-        header.call = call;
-        std::vector<std::uint8_t> bytes(sizeof header + header.size);
-        std::memcpy(bytes.data(), &header, sizeof header);
-        if (!records.empty())
-            std::memcpy(bytes.data() + sizeof header, records.data(), records.size() * sizeof(TavoHostRegion));
-        if (!payload.empty())
-            std::memcpy(bytes.data() + sizeof header + records.size() * sizeof(TavoHostRegion), payload.data(),
-                        payload.size());
-        return platform::sendMessageBytes(socket_.get(), bytes, {});
+        return platform::sendMessageBytes(socket_.get(), frameMessage(type, call, records, payload), {});
     }
 
     ChannelStatus receive(const platform::Deadline& deadline, HostMessage* message) override
@@ -309,83 +296,36 @@ private:
     std::shared_ptr<BufferPool> pool_ = std::make_shared<BufferPool>();
 };
 
-bool waitFor(pid_t pid, int* status, std::chrono::milliseconds limit)
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        const pid_t got = waitpid(pid, status, WNOHANG);
-        if (got == pid || (got < 0 && errno != EINTR))
-            return got == pid;
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-class WineProcess : public HostProcess {
+class WineProcess : public ChildHostProcess {
 public:
     WineProcess(pid_t pid, platform::UniqueFd socket, std::unique_ptr<RegionFolder> folder)
-        : pid_(pid), folder_(std::move(folder)), channel_(std::make_unique<FileChannel>(std::move(socket), *folder_))
+        : ChildHostProcess(pid, std::chrono::milliseconds(5000)), folder_(std::move(folder)),
+          channel_(std::make_unique<FileChannel>(std::move(socket), *folder_))
     {
     }
     ~WineProcess() override
     {
-        // Closing its end lets the bridge leave by itself; one that does not is ended.
         channel_.reset();
-        if (pid_ > 0) {
-            int status = 0;
-            if (!waitFor(pid_, &status, std::chrono::milliseconds(2000)))
-                kill();
-        }
+        finish(std::chrono::milliseconds(2000));
     }
 
     HostChannel& channel() override { return *channel_; }
 
-    void kill() override
+protected:
+    // The bridge ends with 128 + a signal's number for a fault of the
+    // plug-in's: the reason is worded as for that signal.
+    std::string exitReason(int code, int* signal) const override
     {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        status_ = status;
-        pid_ = -1;
-    }
-
-    std::string endReason(int* signal) override
-    {
-        if (pid_ > 0) {
-            int status = 0;
-            if (waitFor(pid_, &status, std::chrono::milliseconds(5000))) {
-                status_ = status;
-                pid_ = -1;
-            } else {
-                kill();
-            }
-        }
-        *signal = 0;
-        if (WIFSIGNALED(status_)) {
-            *signal = WTERMSIG(status_);
-            return describeSignal(*signal);
-        }
-        if (!WIFEXITED(status_))
-            return kNoResponseReason;
-        // The bridge ends with 128 + a signal's number for a fault of the
-        // plug-in's: the reason is worded as for that signal.
-        const int code = WEXITSTATUS(status_);
         for (const int faultSignal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
             if (code == 128 + faultSignal) {
                 *signal = faultSignal;
                 return describeSignal(faultSignal);
             }
         }
-        return formatMessage(kExitCodeReason, std::to_string(code));
+        return ChildHostProcess::exitReason(code, signal);
     }
 
 private:
-    pid_t pid_;
-    int status_ = 0;
     std::unique_ptr<RegionFolder> folder_;
     std::unique_ptr<HostChannel> channel_;
 };

@@ -2,12 +2,14 @@
 
 #include "app/ArgumentPath.h"
 #include "app/CommandLine.h"
+#include "app/PictureFile.h"
 #include "app/PicturePrefetch.h"
 #include "app/SettingsLocation.h"
 #include "interaction/MainFormKeys.h"
 #include "interaction/MainFormMouse.h"
 #include "platform/SearchFolders.h"
 #include "plugins/PluginDecoding.h"
+#include "viewer/AfterFirstPaint.h"
 #include "viewer/ClickablePanel.h"
 #include "viewer/ErrorReport.h"
 #include "viewer/FileListBoxWidget.h"
@@ -253,7 +255,14 @@ void TfrmTavo2MainForm::FormShow()
 {
     readShowSettings(*this);
     UpdateToolIcons();
-    if (!strCurFile.empty())
+    if (strCurFile.empty())
+        return;
+    // On the first start that meets new Windows plug-ins Wine prepares itself
+    // for seconds: a picture for the plug-ins then loads right after the first
+    // paint, so that the window is not held back.
+    if (pictureDecoderFor(strCurFile) == PictureDecoder::Plugins && SPIs1 && pluginDecodeWouldWait())
+        runAfterFirstPaint(this, [this] { guarded([this] { LoadCurFile(); }); });
+    else
         LoadCurFile();
 }
 

@@ -1,17 +1,14 @@
 #include "viewer/PluginSearch.h"
 
+#include "platform/StartTimeline.h"
 #include "plugins/SPIErrors.h"
 #include "plugins/SPIs.h"
-#include "platform/StartTimeline.h"
+#include "viewer/AfterFirstPaint.h"
 #include "viewer/ErrorReport.h"
 
-#include <QAbstractEventDispatcher>
-#include <QEvent>
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
-
-#include <memory>
 
 namespace tavo {
 
@@ -54,48 +51,15 @@ void searchNow(TSPIs& spis)
     platform::markStartPhase("searched");
 }
 
-// Watches the window for its first paint, then queues the search behind it
-// and goes away.
-class FirstPaintWatcher : public QObject {
-public:
-    FirstPaintWatcher(QWidget* window, TSPIs& spis) : QObject(window), window_(window), spis_(spis) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == window_ && event->type() == QEvent::Paint) {
-            window_->removeEventFilter(this);
-            TSPIs* spis = &spis_;
-            QWidget* window = window_;
-            // The first picture reaches the display when the loop is about to
-            // block (the display connection is flushed there), which a zero
-            // timer would come before: the search waits for that moment and
-            // then for one more turn of the loop.
-            auto once = std::make_shared<QMetaObject::Connection>();
-            *once = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, window,
-                            [once, spis, window] {
-                                disconnect(*once);
-                                QTimer::singleShot(0, window, [spis, window] {
-                                    searchNow(*spis);
-                                    if (spis->hasPending())
-                                        joinPendingWhenReady(window, spis);
-                                });
-                            });
-            deleteLater();
-        }
-        return false;
-    }
-
-private:
-    QWidget* window_;
-    TSPIs& spis_;
-};
-
 } // namespace
 
 void searchPluginsAfterFirstPaint(QWidget* window, TSPIs& spis)
 {
-    window->installEventFilter(new FirstPaintWatcher(window, spis));
+    runAfterFirstPaint(window, [window, spis = &spis] {
+        searchNow(*spis);
+        if (spis->hasPending())
+            joinPendingWhenReady(window, spis);
+    });
 }
 
 } // namespace tavo

@@ -15,7 +15,21 @@ bin=$(dirname "$viewer")
   || { echo "the Windows parts are not built" >&2; exit 77; }
 [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null || { echo "wine64 is not installed" >&2; exit 77; }
 unset QT_QPA_PLATFORM
-rm -rf "$work"
+# A folder of this run's own: Wine's server of an earlier run may still be
+# writing into its prefix for a moment after that run.
+mkdir -p "$work"
+work=$(mktemp -d "$work/run-XXXXXX")
+# The prefix's Wine server and services end with the test, then its folder goes.
+end_wine() {
+  for server in /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver32; do
+    if [ -x "$server" ]; then
+      WINEPREFIX="$work/cache/tavotavo/wine" "$server" -k 2>/dev/null || true
+      WINEPREFIX="$work/cache/tavotavo/wine" "$server" -w 2>/dev/null || true
+    fi
+  done
+  rm -rf "$work"
+}
+trap end_wine EXIT
 mkdir -p "$work/bin" "$work/pictures" "$work/susie" "$work/config/Susie" "$work/cache" "$work/home"
 for program in tavotavo tavotavo-viewer tavotavo-spi-host tavotavo-spi-bridge32.exe tavotavo-spi-bridge64.exe; do
   [ -f "$bin/$program" ] && cp "$bin/$program" "$work/bin/"
@@ -44,13 +58,13 @@ PY
 
 "$work/bin/tavotavo" "$work/pictures/a.ttr" &
 pid=$!
-trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true' EXIT
+trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true; end_wine' EXIT
 
 title_of() { xprop -id "$1" _NET_WM_NAME 2>/dev/null | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
 # Waits (up to limit seconds) until the window's title matches the pattern.
 wait_title() {
-  local pattern=$1 limit=${2:-30} name=""
-  for _ in $(seq 1 $((limit * 20))); do
+  local pattern=$1 deadline=$((SECONDS + ${2:-30})) name=""
+  while [ $SECONDS -lt $deadline ]; do
     name=$(title_of "$window")
     if [[ $name =~ $pattern ]]; then
       echo "title: $name"
@@ -76,10 +90,13 @@ press() {
   xdotool key "$@"
 }
 
-# The first start makes the Wine prefix: that takes a while.
+# The window comes at once; the picture once the first start has made the
+# Wine prefix, which takes a while.
 window=""
-for _ in $(seq 1 3000); do
-  window=$(xdotool search --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
+deadline=$((SECONDS + 60))
+while [ $SECONDS -lt $deadline ]; do
+  # Only the viewer's shown main window: the toolkit keeps hidden windows of that name too.
+  window=$(xdotool search --onlyvisible --pid $pid --name '^TavoTavo' 2>/dev/null | head -n 1 || true)
   [ -n "$window" ] && break
   kill -0 $pid 2>/dev/null || { echo "the viewer ended early" >&2; exit 1; }
   sleep 0.1

@@ -2,6 +2,8 @@
 // reported, plug-in pictures loaded through it.
 #include "ViewerTestSupport.h"
 
+#include "plugins/NativeHost.h"
+#include "plugins/PluginHosts.h"
 #include "plugins/SPIErrors.h"
 #include "plugins/SPIs.h"
 #include "viewer/MainForm.h"
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +138,64 @@ TEST(PluginSearch, ALoadBeforeTheFirstPaintGetsItsPictureDespiteABadLibraryRepor
     form.repaint();
     QCoreApplication::processEvents();
     EXPECT_EQ(reports.texts.size(), 1);
+}
+
+// A host kind that is slow to get ready, as Wine is on its first start: it
+// takes the library named slow.spi, is ready once the window has painted,
+// and counts the window's paints when it is started.
+int windowPaints = 0;
+
+class SlowHostKind : public HostKind {
+public:
+    bool accepts(const std::string& path) const override { return path.ends_with("/slow.spi"); }
+    bool prepare() const override { return windowPaints > 0; }
+    std::unique_ptr<HostProcess> start() const override
+    {
+        paintsAtStart = windowPaints;
+        return NativeHostKind().start();
+    }
+    mutable int paintsAtStart = -1;
+};
+
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++windowPaints;
+        return false;
+    }
+};
+
+TEST(PluginSearch, APictureForASlowHostLoadsAfterTheFirstPaintInsteadOfHoldingItBack)
+{
+    test::ensureApplication();
+    test::CollectedReports reports;
+    SusieFolder susie({});
+    ASSERT_TRUE(QFile::copy(QString(TAVO_BINARY_DIR) + "/tests/plugins/tpc.spi", susie.folder.filePath("slow.spi")));
+    PaintCounter counter;
+    auto kind = std::make_unique<SlowHostKind>();
+    const SlowHostKind* slow = kind.get();
+    PluginHosts::instance().addKind(std::move(kind));
+    TfrmTavo2MainForm form;
+    form.installEventFilter(&counter);
+    form.strCurFile = writeTestPicture(susie.folder);
+    form.show();
+    EXPECT_NE(form.displayPicture().width(), 6);
+    // A loop that blocks between events, as the program's own does.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (form.displayPicture().width() == 6)
+            loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(form.displayPicture().width(), 6);
+    EXPECT_EQ(form.displayPicture().height(), 4);
+    EXPECT_GE(slow->paintsAtStart, 1);
+    EXPECT_TRUE(reports.texts.empty()) << reports.texts.value(0).toStdString();
 }
 
 } // namespace
