@@ -7,6 +7,7 @@
 #include "platform/SharedMemory.h"
 #include "sdk/spi_plugin.h"
 #include "spihost/HostWire.h"
+#include "spihost/PrivateView.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -40,7 +41,9 @@ std::uint32_t nextLibrary = 1;
 // told, so that one writing a little too far harms nothing of the host's.
 constexpr std::size_t kSlack = 64 * 1024;
 
-// The file's bytes of the current load, mapped once for all its calls.
+// The viewer's data block, mapped once and kept: the viewer writes file after
+// file into the same shared memory, and pages mapped before cost nothing to
+// read again.
 struct DataMapping {
     dev_t device = 0;
     ino_t inode = 0;
@@ -54,8 +57,13 @@ std::uint8_t* mapRegion(const RequestRegion& region, std::uint64_t minimum)
     struct stat facts = {};
     if (fstat(region.fd, &facts) != 0 || facts.st_size <= 0)
         return nullptr;
-    if (!data.mapping.valid() || facts.st_dev != data.device || facts.st_ino != data.inode) {
-        // Copy on write: a plug-in that writes into its input changes nothing in the viewer.
+    // Copy on write: a plug-in that writes into its input changes nothing in
+    // the viewer. The pages it wrote are dropped before the next call, which
+    // sees the viewer's bytes again.
+    const bool same = data.mapping.valid() && facts.st_dev == data.device && facts.st_ino == data.inode &&
+        data.mapping.size() == static_cast<std::uint64_t>(facts.st_size);
+    if (!same || !dropWrittenPages(data.mapping.data(), data.mapping.size())) {
+        data.mapping = platform::Mapping();
         data.mapping = platform::Mapping(region.fd, static_cast<std::size_t>(facts.st_size),
                                          platform::Mapping::Access::CopyOnWrite);
         data.device = facts.st_dev;

@@ -148,6 +148,40 @@ TEST_F(SPIBitmapTest, ShortPixelBlockLeavesTheRestZero)
     EXPECT_EQ(result.row(0)[0], 0);
 }
 
+TEST_F(SPIBitmapTest, PictureAfterPictureThroughTheSameSharedMemory)
+{
+    // The host and the viewer keep their shared memory from one load to the
+    // next. A plug-in that overwrites its input changes nothing that a later
+    // call reads, and every picture has its own pixels, a smaller one after a
+    // larger one included.
+    add("tpc");
+    struct Load {
+        int32_t width;
+        uint8_t fill;
+        std::size_t size;
+    };
+    for (const Load load : {Load{200, 10, 40000}, Load{200, 20, 40000}, Load{150, 30, 40000}, Load{200, 40, 90000},
+                            Load{200, 50, 40000}}) {
+        TestPicture picture;
+        picture.flags = TPIC_SCRIBBLE;
+        picture.width = load.width;
+        picture.height = 150;
+        picture.fill = load.fill;
+        picture.size = load.size;
+        bitmap.LoadFromFile(file("a.tpc", makeTestPicture(picture)));
+        const Bitmap& result = bitmap.bitmap();
+        ASSERT_EQ(result.width(), load.width);
+        const std::size_t stride = result.stride();
+        // Byte i of the bottom-up block is fill + i.
+        for (int32_t y : {0, 75, 149}) {
+            const std::size_t at = std::size_t(149 - y) * stride;
+            EXPECT_EQ(result.row(y)[0], uint8_t(load.fill + at)) << load.fill << "/" << y;
+            EXPECT_EQ(result.row(y)[stride - 1], uint8_t(load.fill + at + stride - 1)) << load.fill << "/" << y;
+        }
+    }
+    EXPECT_EQ(platform::liveLocalHandleCount(), 0u);
+}
+
 TEST_F(SPIBitmapTest, ShortInfoBlockIsRefused)
 {
     add("tpc");
