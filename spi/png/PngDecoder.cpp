@@ -6,6 +6,10 @@
 
 #include <spng.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include <cstring>
 #include <memory>
 #include <new>
@@ -221,19 +225,47 @@ std::int32_t Reader::makePlan(Plan& plan)
     return planDib(ihdr_.width, ihdr_.height, plan.layout);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Five pixels at a time while 16 bytes remain; returns the pixels done. Each
+// store rewrites byte 15 as it was, the first byte of the next group.
+__attribute__((target("ssse3"))) std::size_t rgbToBgrWide(const std::uint8_t* src, std::uint8_t* dst,
+                                                          std::size_t width)
+{
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    std::size_t x = 0;
+    for (; 3 * x + 16 <= 3 * width; x += 5) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x), _mm_shuffle_epi8(pixels, order));
+    }
+    return x;
+}
+#endif
+
+// RGB to BGR; src may be dst, since every pixel is read before it is written.
+void rgbToBgr(const std::uint8_t* src, std::uint8_t* dst, std::size_t width)
+{
+    std::size_t x = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool wide = __builtin_cpu_supports("ssse3");
+    if (wide)
+        x = rgbToBgrWide(src, dst, width);
+#endif
+    for (src += 3 * x, dst += 3 * x; x < width; ++x, src += 3, dst += 3) {
+        const std::uint8_t red = src[0], blue = src[2];
+        dst[0] = blue;
+        dst[1] = src[1];
+        dst[2] = red;
+    }
+}
+
 void convertRow(const Plan& plan, const std::uint8_t* src, std::uint8_t* dst)
 {
     const std::size_t width = std::size_t(plan.layout.width);
     std::uint8_t* const start = dst;
     switch (plan.kind) {
     case RowKind::Rgb8:
-        // Each pixel is read whole before it is written: src may be dst.
-        for (std::size_t x = 0; x < width; ++x, src += 3, dst += 3) {
-            const std::uint8_t red = src[0], blue = src[2];
-            dst[0] = blue;
-            dst[1] = src[1];
-            dst[2] = red;
-        }
+        rgbToBgr(src, dst, width);
+        dst += 3 * width;
         break;
     case RowKind::Rgba8:
         for (std::size_t x = 0; x < width; ++x, src += 4, dst += 3) {

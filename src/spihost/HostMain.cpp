@@ -238,7 +238,7 @@ struct ProgressRelay {
     intptr_t token = 0;
     bool wrongToken = false;
     bool relayed = false;
-    std::int64_t lastPercent = 0;
+    std::int64_t lastTenth = 0;
     std::chrono::steady_clock::time_point last;
     std::int32_t answer = 0;
 } relay;
@@ -259,16 +259,17 @@ int32_t relayProgress(int32_t nNum, int32_t nDenom, intptr_t lData)
         relay.wrongToken = true;
         return 1;
     }
-    // A relay per row would cost more than the decode: the viewer hears of the
-    // first call, the last, every call that changes the percentage, and at
-    // least one a second, so that a slow but honest decode is never taken for
-    // a hang.
+    // A relay per row would cost more than the decode, and even one per
+    // percent costs the viewer a hundred wake-ups: the viewer hears of the
+    // first call, the last, every call whose percentage reaches another tenth,
+    // and at least one a second, so that a slow but honest decode is never
+    // taken for a hang.
     const std::int64_t percent = nDenom == 0 ? -1 : (std::int64_t{nNum} * 100 + nDenom / 2) / nDenom;
+    const std::int64_t tenth = percent < 0 ? -1 : percent / 10;
     const auto now = std::chrono::steady_clock::now();
-    if (relay.relayed && nNum != nDenom && percent == relay.lastPercent &&
-        now - relay.last < std::chrono::seconds(1))
+    if (relay.relayed && nNum != nDenom && tenth == relay.lastTenth && now - relay.last < std::chrono::seconds(1))
         return relay.answer;
-    relay.lastPercent = percent;
+    relay.lastTenth = tenth;
     TavoProgress progress{nNum, nDenom};
     Request reply;
     if (!relay.wire->sendFixed(TAVO_MSG_PROGRESS, relay.call, progress) || !relay.wire->receive(&reply))
