@@ -45,8 +45,11 @@ struct Spare {
 };
 
 // At most this many freed blocks are kept: the pixels and a second block (a
-// colour table, a plug-in's own buffer) of the picture before.
+// colour table, a plug-in's own buffer) of the picture before. A very large
+// block is not kept, and a kept one is not used for a block of less than half
+// its size: memory of a huge picture goes back once smaller ones follow.
 constexpr std::size_t kMaxSpares = 2;
+constexpr std::size_t kMaxSpareSize = std::size_t{512} << 20;
 
 struct Table {
     std::mutex mutex;
@@ -89,6 +92,11 @@ bool reuseSpare(Table& t, std::size_t n, Block* block)
         for (auto it = t.spares.begin(); it != t.spares.end(); ++it) {
             if (it->capacity >= n && (chosen == t.spares.end() || it->capacity < chosen->capacity))
                 chosen = it;
+        }
+        if (chosen != t.spares.end() && chosen->capacity / 2 > n) {
+            unmapSpare(*chosen);
+            t.spares.erase(chosen);
+            return false;
         }
         if (chosen == t.spares.end()) {
             chosen = std::max_element(t.spares.begin(), t.spares.end(),
@@ -148,7 +156,10 @@ bool allocateBlock(std::size_t bytes, bool zero, Block* block)
 // Called with the table locked.
 void releaseBlock(Table& t, const Block& block)
 {
-    if (block.fd >= 0) {
+    if (block.fd >= 0 && block.capacity > kMaxSpareSize) {
+        munmap(block.data, block.capacity);
+        close(block.fd);
+    } else if (block.fd >= 0) {
         if (t.spares.size() == kMaxSpares) {
             unmapSpare(t.spares.front());
             t.spares.erase(t.spares.begin());

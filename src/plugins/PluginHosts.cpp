@@ -103,10 +103,12 @@ OutgoingRegion PluginHosts::dataRegion(PluginHost& host, const void* address, st
             std::unique_ptr<OutgoingBlock>& block = load_->blocks_[host.serial()];
             if (!block) {
                 const std::size_t size = load_->data_.size() + kPadding;
-                // The spare block of this host when it is large enough; a new
-                // one leaves room for a somewhat larger file next time.
+                // The spare block of this host when it is large enough and not
+                // far larger; a new one leaves room for a somewhat larger file
+                // next time.
                 const auto spare = spareData_.find(host.serial());
-                if (spare != spareData_.end() && spare->second->bytes().size() >= size)
+                if (spare != spareData_.end() && spare->second->bytes().size() >= size &&
+                    spare->second->bytes().size() / 2 <= size)
                     block = std::move(spare->second);
                 else
                     block = host.channel().createBlock(size + size / 4);
