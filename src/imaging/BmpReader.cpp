@@ -29,20 +29,46 @@ public:
     virtual std::span<const std::uint8_t> bytes(std::size_t count) = 0;
 };
 
-class MemorySource : public PixelSource {
+// Data held in two pieces, head then tail, read as one; the pixels start at
+// start. A plug-in's picture comes this way: the headers built by the viewer,
+// the pixels where the plug-in host put them.
+class PartsSource : public PixelSource {
 public:
-    explicit MemorySource(ByteReader& reader) : reader_(reader) {}
+    PartsSource(std::span<const std::uint8_t> head, std::span<const std::uint8_t> tail, std::size_t start)
+        : head_(head), tail_(tail), start_(start)
+    {
+    }
     std::size_t copyTo(std::uint8_t* destination, std::size_t count) override
     {
-        const auto data = reader_.takeAtMost(count);
-        if (!data.empty())
-            std::memcpy(destination, data.data(), data.size());
-        return data.size();
+        std::size_t copied = 0;
+        if (start_ < head_.size()) {
+            copied = std::min(count, head_.size() - start_);
+            std::memcpy(destination, head_.data() + start_, copied);
+        }
+        const std::size_t tailStart = start_ + copied - head_.size();
+        if (copied < count && tailStart < tail_.size()) {
+            const std::size_t more = std::min(count - copied, tail_.size() - tailStart);
+            std::memcpy(destination + copied, tail_.data() + tailStart, more);
+            copied += more;
+        }
+        return copied;
     }
-    std::span<const std::uint8_t> bytes(std::size_t count) override { return reader_.takeAtMost(count); }
+    std::span<const std::uint8_t> bytes(std::size_t count) override
+    {
+        if (start_ >= head_.size()) {
+            const std::size_t tailStart = std::min(start_ - head_.size(), tail_.size());
+            return tail_.subspan(tailStart, std::min(count, tail_.size() - tailStart));
+        }
+        buffer_.resize(count);
+        buffer_.resize(copyTo(buffer_.data(), count));
+        return buffer_;
+    }
 
 private:
-    ByteReader& reader_;
+    std::span<const std::uint8_t> head_;
+    std::span<const std::uint8_t> tail_;
+    std::size_t start_;
+    std::vector<std::uint8_t> buffer_;
 };
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -111,12 +137,35 @@ Bitmap buildBitmap(const BmpLayout& layout, PixelSource& source, std::uint64_t p
 
 Bitmap ReadBmpStream(const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0)
+    return ReadBmpStream({data, size}, {});
+}
+
+Bitmap ReadBmpStream(std::span<const std::uint8_t> head, std::span<const std::uint8_t> tail)
+{
+    const std::size_t total = head.size() + tail.size();
+    if (total == 0)
         return Bitmap();
-    ByteReader reader(data, size);
+    // The headers, masks and colour table are read from one piece: head, or a
+    // copy of head and as much of tail as the information header's size says
+    // they can take up.
+    std::span<const std::uint8_t> front = head;
+    std::vector<std::uint8_t> joined;
+    auto join = [&](std::size_t count) {
+        joined.resize(count);
+        PartsSource(head, tail, 0).copyTo(joined.data(), count);
+        front = joined;
+    };
+    if (head.size() < std::min<std::size_t>(total, 18))
+        join(std::min<std::size_t>(total, 18));
+    if (front.size() >= 18) {
+        const std::size_t need = clampToSize(std::min<std::uint64_t>(total, maxBmpLayoutBytes(ByteReader::le32(front, 14))));
+        if (need > front.size())
+            join(need);
+    }
+    ByteReader reader(front.data(), front.size());
     const BmpLayout layout = readBmpLayout(reader);
-    MemorySource source(reader);
-    return buildBitmap(layout, source, reader.remaining());
+    PartsSource source(head, tail, layout.pixelStart);
+    return buildBitmap(layout, source, total - std::min(total, layout.pixelStart));
 }
 
 Bitmap ReadBmpFile(const std::string& path)

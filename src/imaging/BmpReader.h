@@ -1,6 +1,6 @@
 // The built-in reader of Windows bitmap files (ReadBmpFile) and of the same
-// data held in memory (ReadBmpStream, which the plug-in host uses for the
-// pictures that plug-ins hand back).
+// data held in memory (ReadBmpStream; its two-piece form reads the pictures
+// that plug-ins hand back, headers and pixels apart).
 //
 // The result keeps the file's bit count, row direction, colour table (as the
 // palette) and bit-field masks; run-length data (RLE8, RLE4) is expanded into a
@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace tavo {
@@ -26,5 +27,9 @@ Bitmap ReadBmpFile(const std::string& path);
 
 // Reads the bytes from data to data + size (a stream from its position to its end).
 Bitmap ReadBmpStream(const std::uint8_t* data, std::size_t size);
+
+// Reads data held in two pieces, head followed by tail, exactly as the one
+// stream they make together; the pixels are copied from where they lie.
+Bitmap ReadBmpStream(std::span<const std::uint8_t> head, std::span<const std::uint8_t> tail);
 
 } // namespace tavo

@@ -3,7 +3,11 @@
 // reused, so that a stale moveable handle cannot alias a newer block.
 //
 // Large blocks (pictures) live in shared memory of their own (a memfd), so that
-// the plug-in host hands them to the viewer without copying a pixel.
+// the plug-in host hands them to the viewer without copying a pixel. A freed
+// large block is kept for the next one: pages a process touches for the first
+// time cost far more than writing them again (a fault each, and on a virtual
+// machine an exit to the hypervisor), and a plug-in host decodes one picture
+// after another of much the same size.
 #include "platform/LocalMemory.h"
 
 #include "platform/SharedMemory.h"
@@ -11,10 +15,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -31,10 +37,25 @@ struct Block {
     int fd = -1; // the memfd of a shared block, or -1 for a malloc one
 };
 
+// The shared memory of a freed large block, still mapped.
+struct Spare {
+    std::uint8_t* data = nullptr;
+    std::size_t capacity = 0;
+    int fd = -1;
+};
+
+// At most this many freed blocks are kept: the pixels and a second block (a
+// colour table, a plug-in's own buffer) of the picture before. A very large
+// block is not kept, and a kept one is not used for a block of less than half
+// its size: memory of a huge picture goes back once smaller ones follow.
+constexpr std::size_t kMaxSpares = 2;
+constexpr std::size_t kMaxSpareSize = std::size_t{512} << 20;
+
 struct Table {
     std::mutex mutex;
     std::unordered_map<HLOCAL, Block> blocks;
     std::uintptr_t nextToken = 1;
+    std::vector<Spare> spares; // the most recently freed last
 };
 
 Table& table()
@@ -51,12 +72,68 @@ HLOCAL newToken(Table& t)
     return reinterpret_cast<HLOCAL>(token);
 }
 
+void unmapSpare(const Spare& spare)
+{
+    munmap(spare.data, spare.capacity);
+    close(spare.fd);
+}
+
+// A kept block for n bytes, zero-filled like a fresh one: the smallest that is
+// large enough, else the largest grown to n. False when none is kept or
+// growing fails (the spare is then released).
+bool reuseSpare(Table& t, std::size_t n, Block* block)
+{
+    Spare spare;
+    {
+        std::lock_guard lock(t.mutex);
+        if (t.spares.empty())
+            return false;
+        auto chosen = t.spares.end();
+        for (auto it = t.spares.begin(); it != t.spares.end(); ++it) {
+            if (it->capacity >= n && (chosen == t.spares.end() || it->capacity < chosen->capacity))
+                chosen = it;
+        }
+        if (chosen != t.spares.end() && chosen->capacity / 2 > n) {
+            unmapSpare(*chosen);
+            t.spares.erase(chosen);
+            return false;
+        }
+        if (chosen == t.spares.end()) {
+            chosen = std::max_element(t.spares.begin(), t.spares.end(),
+                                      [](const Spare& a, const Spare& b) { return a.capacity < b.capacity; });
+        }
+        spare = *chosen;
+        t.spares.erase(chosen);
+    }
+    if (spare.capacity < n) {
+        void* p = MAP_FAILED;
+        if (ftruncate(spare.fd, static_cast<off_t>(n)) == 0)
+            p = mremap(spare.data, spare.capacity, n, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED) {
+            unmapSpare(spare);
+            return false;
+        }
+        // The grown part is new memory and zero already.
+        spare.data = static_cast<std::uint8_t*>(p);
+        std::memset(spare.data, 0, spare.capacity);
+        spare.capacity = n;
+    } else {
+        std::memset(spare.data, 0, n);
+    }
+    block->data = spare.data;
+    block->capacity = spare.capacity;
+    block->fd = spare.fd;
+    return true;
+}
+
 // malloc of 0 bytes may give NULL; a zero-sized block still needs an identity.
-// A large block is a fresh memfd, zero-filled like every new one.
+// A large block is shared memory, zero-filled like every new one.
 bool allocateBlock(std::size_t bytes, bool zero, Block* block)
 {
     const std::size_t n = bytes == 0 ? 1 : bytes;
     if (n >= kSharedBlockThreshold) {
+        if (reuseSpare(table(), n, block))
+            return true;
         tavo::platform::UniqueFd fd = tavo::platform::createSharedMemory(n, "tavo-local");
         if (fd) {
             // Populated in one call: a fault per page of shared memory costs
@@ -76,11 +153,18 @@ bool allocateBlock(std::size_t bytes, bool zero, Block* block)
     return p != nullptr;
 }
 
-void releaseBlock(const Block& block)
+// Called with the table locked.
+void releaseBlock(Table& t, const Block& block)
 {
-    if (block.fd >= 0) {
+    if (block.fd >= 0 && block.capacity > kMaxSpareSize) {
         munmap(block.data, block.capacity);
         close(block.fd);
+    } else if (block.fd >= 0) {
+        if (t.spares.size() == kMaxSpares) {
+            unmapSpare(t.spares.front());
+            t.spares.erase(t.spares.begin());
+        }
+        t.spares.push_back({block.data, block.capacity, block.fd});
     } else {
         std::free(block.data);
     }
@@ -212,7 +296,7 @@ SPI_EXPORT HLOCAL LocalFree(HLOCAL hMem)
     const auto it = t.blocks.find(hMem);
     if (it == t.blocks.end())
         return hMem;
-    releaseBlock(it->second);
+    releaseBlock(t, it->second);
     t.blocks.erase(it);
     return nullptr;
 }

@@ -1,6 +1,7 @@
-// Zero-filled memory for picture pixels. Large blocks are mapped directly and
-// asked for huge pages: a fresh 72 MB buffer otherwise costs tens of
-// milliseconds in page faults before the decoder writes a single row.
+// Zero-filled memory for picture pixels. Large blocks are mapped directly, in
+// whole aligned huge pages, and asked for huge pages: a fresh 72 MB buffer
+// otherwise costs tens of milliseconds in page faults before the decoder
+// writes a single row.
 #pragma once
 
 #include <cstddef>

@@ -77,30 +77,26 @@ std::optional<DibLayout> dibLayout(std::span<const uint8_t> info)
     return layout;
 }
 
-std::optional<BmpImage> buildBmpImage(std::span<const uint8_t> info, std::span<const uint8_t> bits)
+std::optional<DibParts> dibParts(std::span<const uint8_t> info, std::span<const uint8_t> bits)
 {
     const auto layout = dibLayout(info);
     if (!layout)
         return std::nullopt;
     const auto headerSize = static_cast<std::size_t>(layout->headerSize);
     const auto imageSize = static_cast<std::size_t>(layout->imageSize);
-    // Pixel bytes beyond a short block are left out rather than written as
-    // zeros: the reader leaves the rows the data does not reach zero, and a
-    // small block declaring a huge picture costs no second huge buffer.
-    const std::size_t pixelBytes = std::min(imageSize, bits.size());
-    BmpImage image;
-    image.size = kFileHeaderSize + headerSize + pixelBytes;
-    // Not value-initialised: every byte is written below, most by one copy.
-    image.bytes.reset(new uint8_t[image.size]);
-    uint8_t* p = image.bytes.get();
+    DibParts parts;
+    parts.head.resize(kFileHeaderSize + headerSize);
+    uint8_t* p = parts.head.data();
     p[0] = 0x42;
     p[1] = 0x4D;
     writeU32(p + 2, static_cast<uint32_t>(kFileHeaderSize + headerSize + imageSize));
     writeU32(p + 6, 0);
     writeU32(p + 10, static_cast<uint32_t>(kFileHeaderSize + headerSize));
     copyBounded(p + kFileHeaderSize, info, headerSize);
-    copyBounded(p + kFileHeaderSize + headerSize, bits, pixelBytes);
-    return image;
+    // Pixel bytes beyond a short block are left out rather than added as
+    // zeros: the reader leaves the rows the data does not reach zero.
+    parts.pixels = bits.first(std::min(imageSize, bits.size()));
+    return parts;
 }
 
 } // namespace tavo

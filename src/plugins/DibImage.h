@@ -1,12 +1,12 @@
-// The Windows bitmap file that a plug-in's decoded picture becomes before the
-// BMP reader reads it: a file header, the information block, the pixel rows.
+// The Windows bitmap file that a plug-in's decoded picture is read as by the
+// BMP reader: a file header, the information block, the pixel rows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace tavo {
 
@@ -26,16 +26,17 @@ struct DibLayout {
 // fit a bitmap file.
 std::optional<DibLayout> dibLayout(std::span<const uint8_t> info);
 
-struct BmpImage {
-    std::unique_ptr<uint8_t[]> bytes;
-    std::size_t size = 0;
-};
-
-// The bitmap file for an information block and a pixel block. Each block is
-// read only within its own size: colour entries beyond the end of a short
+// The bitmap file for an information block and a pixel block, in two pieces
+// that the BMP reader reads as one (ReadBmpStream(head, pixels)): the file
+// header with the information block, and the pixel block in place. Each block
+// is read only within its own size: colour entries beyond the end of a short
 // information block become zero, and a short pixel block gives a file that
 // ends early, whose missing rows the BMP reader leaves zero. The size field of
 // the file header is the declared one. Nothing when dibLayout gives nothing.
-std::optional<BmpImage> buildBmpImage(std::span<const uint8_t> info, std::span<const uint8_t> bits);
+struct DibParts {
+    std::vector<uint8_t> head;       // file header, information header, masks, colour table
+    std::span<const uint8_t> pixels; // the pixel block, cut to the declared image size
+};
+std::optional<DibParts> dibParts(std::span<const uint8_t> info, std::span<const uint8_t> bits);
 
 } // namespace tavo

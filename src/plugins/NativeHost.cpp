@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -112,10 +113,8 @@ public:
             if (record.size != 0) {
                 auto& slot = mapped[record.carrier];
                 if (!slot) {
-                    slot = std::make_shared<const platform::Mapping>(descriptors[record.carrier].get(),
-                                                                     static_cast<std::size_t>(sizes[record.carrier]),
-                                                                     platform::Mapping::Access::ReadShared);
-                    if (!slot->valid())
+                    slot = mapCarrier(descriptors[record.carrier].get(), sizes[record.carrier]);
+                    if (!slot)
                         return ChannelStatus::Malformed;
                 }
                 mapping = slot;
@@ -129,6 +128,34 @@ public:
     }
 
 private:
+    // A host sends the same shared memory again for picture after picture, so
+    // the mappings of the last large carriers are kept: pages mapped before
+    // cost nothing to read again, where a fresh mapping faults on every one.
+    // A carrier is the same when it is the same file of the same size (an
+    // inode is not reused while a mapping holds its file).
+    std::shared_ptr<const platform::Mapping> mapCarrier(int fd, std::uint64_t size)
+    {
+        struct stat facts = {};
+        if (fstat(fd, &facts) != 0)
+            return nullptr;
+        for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+            if (it->device == facts.st_dev && it->inode == facts.st_ino && it->mapping->size() == size) {
+                std::rotate(it, it + 1, kept_.end());
+                return kept_.back().mapping;
+            }
+        }
+        auto mapping = std::make_shared<const platform::Mapping>(fd, static_cast<std::size_t>(size),
+                                                                 platform::Mapping::Access::ReadShared);
+        if (!mapping->valid())
+            return nullptr;
+        if (size >= kKeptMinimum) {
+            if (kept_.size() == kKeptMappings)
+                kept_.erase(kept_.begin());
+            kept_.push_back({facts.st_dev, facts.st_ino, mapping});
+        }
+        return mapping;
+    }
+
     ChannelStatus read(std::span<std::uint8_t> out, const platform::Deadline& deadline,
                        std::vector<platform::UniqueFd>* descriptors)
     {
@@ -141,7 +168,16 @@ private:
         return ChannelStatus::Malformed;
     }
 
+    struct KeptMapping {
+        dev_t device;
+        ino_t inode;
+        std::shared_ptr<const platform::Mapping> mapping;
+    };
+    static constexpr std::size_t kKeptMappings = 2;
+    static constexpr std::uint64_t kKeptMinimum = 1u << 20;
+
     platform::UniqueFd socket_;
+    std::vector<KeptMapping> kept_; // the most recent last
 };
 
 class NativeProcess : public ChildHostProcess {

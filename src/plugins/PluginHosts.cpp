@@ -102,11 +102,23 @@ OutgoingRegion PluginHosts::dataRegion(PluginHost& host, const void* address, st
         if (length <= available && minimum <= available) {
             std::unique_ptr<OutgoingBlock>& block = load_->blocks_[host.serial()];
             if (!block) {
-                block = host.channel().createBlock(load_->data_.size() + kPadding);
+                const std::size_t size = load_->data_.size() + kPadding;
+                // The spare block of this host when it is large enough and not
+                // far larger; a new one leaves room for a somewhat larger file
+                // next time.
+                const auto spare = spareData_.find(host.serial());
+                if (spare != spareData_.end() && spare->second->bytes().size() >= size &&
+                    spare->second->bytes().size() / 2 <= size)
+                    block = std::move(spare->second);
+                else
+                    block = host.channel().createBlock(size + size / 4);
+                if (spare != spareData_.end())
+                    spareData_.erase(spare);
                 if (!block)
                     throw EOutOfMemory();
                 if (!load_->data_.empty())
                     std::memcpy(block->bytes().data(), load_->data_.data(), load_->data_.size());
+                std::memset(block->bytes().data() + load_->data_.size(), 0, kPadding);
             }
             return {block.get(), offset, available};
         }
@@ -130,7 +142,23 @@ PluginHosts::LoadScope::LoadScope(std::span<const std::uint8_t> data) : data_(da
 
 PluginHosts::LoadScope::~LoadScope()
 {
-    instance().load_ = outer_;
+    PluginHosts& hosts = instance();
+    hosts.load_ = outer_;
+    // The blocks of running hosts are kept; a host that is gone reads nothing
+    // more. (A load inside another takes fresh blocks, so a kept one is never
+    // in use.)
+    auto running = [&hosts](std::uint64_t serial) {
+        for (const auto& [kind, host] : hosts.running_) {
+            if (host && host->alive() && host->serial() == serial)
+                return true;
+        }
+        return false;
+    };
+    for (auto& [serial, block] : blocks_) {
+        if (running(serial))
+            hosts.spareData_[serial] = std::move(block);
+    }
+    std::erase_if(hosts.spareData_, [&](const auto& entry) { return !running(entry.first); });
 }
 
 } // namespace tavo

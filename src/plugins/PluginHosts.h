@@ -53,7 +53,9 @@ public:
                               std::unique_ptr<OutgoingBlock>* temporary);
 
     // The file bytes of one load, for its duration: copied once per host into
-    // shared memory, so that every call of the load reads them in place.
+    // shared memory, so that every call of the load reads them in place. The
+    // shared memory is kept for the next load of each host: a picture after
+    // another writes into pages already touched rather than fresh ones.
     class LoadScope {
     public:
         explicit LoadScope(std::span<const std::uint8_t> data);
@@ -76,6 +78,8 @@ private:
     std::set<std::string> faulted_;
     std::uint64_t nextSerial_ = 1;
     LoadScope* load_ = nullptr;
+    // Data blocks of ended loads, by host serial, for the next load.
+    std::map<std::uint64_t, std::unique_ptr<OutgoingBlock>> spareData_;
 };
 
 } // namespace tavo

@@ -101,16 +101,18 @@ void TSPIBitmap::LoadFromNamedStream(std::span<const uint8_t> data, const std::s
     Loader->LoadFromNamedStream(data, fileName);
 }
 
-// The plug-in's picture becomes a bitmap file in memory, read by the BMP reader.
-// Each block is read within its own size; what a short block lacks is zero. An
-// information block too short for its header, or with sizes no bitmap file can
-// hold, is not taken: the attempt fails and the next plug-in follows.
+// The plug-in's picture is read by the BMP reader as the bitmap file its
+// blocks make: the headers built here, the pixels copied once, straight from
+// the shared block into the bitmap. Each block is read within its own size;
+// what a short block lacks is zero. An information block too short for its
+// header, or with sizes no bitmap file can hold, is not taken: the attempt
+// fails and the next plug-in follows.
 void TSPIBitmap::ReceiveDIB(std::span<const uint8_t> info, std::span<const uint8_t> bits, bool& Done)
 {
-    const auto image = buildBmpImage(info, bits);
-    if (!image)
+    const auto parts = dibParts(info, bits);
+    if (!parts)
         return;
-    bitmap_ = ReadBmpStream(image->bytes.get(), image->size);
+    bitmap_ = ReadBmpStream(parts->head, parts->pixels);
     Done = true;
 }
 

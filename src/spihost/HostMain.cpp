@@ -7,6 +7,7 @@
 #include "platform/SharedMemory.h"
 #include "sdk/spi_plugin.h"
 #include "spihost/HostWire.h"
+#include "spihost/PrivateView.h"
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -40,7 +41,9 @@ std::uint32_t nextLibrary = 1;
 // told, so that one writing a little too far harms nothing of the host's.
 constexpr std::size_t kSlack = 64 * 1024;
 
-// The file's bytes of the current load, mapped once for all its calls.
+// The viewer's data block, mapped once and kept: the viewer writes file after
+// file into the same shared memory, and pages mapped before cost nothing to
+// read again.
 struct DataMapping {
     dev_t device = 0;
     ino_t inode = 0;
@@ -54,8 +57,13 @@ std::uint8_t* mapRegion(const RequestRegion& region, std::uint64_t minimum)
     struct stat facts = {};
     if (fstat(region.fd, &facts) != 0 || facts.st_size <= 0)
         return nullptr;
-    if (!data.mapping.valid() || facts.st_dev != data.device || facts.st_ino != data.inode) {
-        // Copy on write: a plug-in that writes into its input changes nothing in the viewer.
+    // Copy on write: a plug-in that writes into its input changes nothing in
+    // the viewer. The pages it wrote are dropped before the next call, which
+    // sees the viewer's bytes again.
+    const bool same = data.mapping.valid() && facts.st_dev == data.device && facts.st_ino == data.inode &&
+        data.mapping.size() == static_cast<std::uint64_t>(facts.st_size);
+    if (!same || !dropWrittenPages(data.mapping.data(), data.mapping.size())) {
+        data.mapping = platform::Mapping();
         data.mapping = platform::Mapping(region.fd, static_cast<std::size_t>(facts.st_size),
                                          platform::Mapping::Access::CopyOnWrite);
         data.device = facts.st_dev;
@@ -230,7 +238,7 @@ struct ProgressRelay {
     intptr_t token = 0;
     bool wrongToken = false;
     bool relayed = false;
-    std::int64_t lastPercent = 0;
+    std::int64_t lastTenth = 0;
     std::chrono::steady_clock::time_point last;
     std::int32_t answer = 0;
 } relay;
@@ -251,16 +259,17 @@ int32_t relayProgress(int32_t nNum, int32_t nDenom, intptr_t lData)
         relay.wrongToken = true;
         return 1;
     }
-    // A relay per row would cost more than the decode: the viewer hears of the
-    // first call, the last, every call that changes the percentage, and at
-    // least one a second, so that a slow but honest decode is never taken for
-    // a hang.
+    // A relay per row would cost more than the decode, and even one per
+    // percent costs the viewer a hundred wake-ups: the viewer hears of the
+    // first call, the last, every call whose percentage reaches another tenth,
+    // and at least one a second, so that a slow but honest decode is never
+    // taken for a hang.
     const std::int64_t percent = nDenom == 0 ? -1 : (std::int64_t{nNum} * 100 + nDenom / 2) / nDenom;
+    const std::int64_t tenth = percent < 0 ? -1 : percent / 10;
     const auto now = std::chrono::steady_clock::now();
-    if (relay.relayed && nNum != nDenom && percent == relay.lastPercent &&
-        now - relay.last < std::chrono::seconds(1))
+    if (relay.relayed && nNum != nDenom && tenth == relay.lastTenth && now - relay.last < std::chrono::seconds(1))
         return relay.answer;
-    relay.lastPercent = percent;
+    relay.lastTenth = tenth;
     TavoProgress progress{nNum, nDenom};
     Request reply;
     if (!relay.wire->sendFixed(TAVO_MSG_PROGRESS, relay.call, progress) || !relay.wire->receive(&reply))

@@ -489,6 +489,43 @@ TEST(BmpReader, FileReadsLikeTheStream)
     EXPECT_THROW(ReadBmpFile(header.path()), EReadError);
 }
 
+TEST(BmpReader, DataInTwoPiecesReadsLikeTheWhole)
+{
+    // Split at every place: inside the file header, the information header
+    // (OS/2 and a long one), the colour table, the run-length data and the rows.
+    BmpFile core = rgb24(3, 2);
+    core.headerSize = 12;
+    core.bitCount = 8;
+    core.colors = testColors(256);
+    core.pixels = Bytes(8, 7);
+    BmpFile rle = rgb24(4, 2);
+    rle.bitCount = 8;
+    rle.compression = 1;
+    rle.colorsUsed = 3;
+    rle.colors = testColors(3);
+    rle.pixels = {4, 1, 0, 0, 2, 2, 2, 0, 0, 1};
+    BmpFile longHeader = rgb24(5, 3);
+    longHeader.headerSize = 124;
+    BmpFile cut = rgb24(7, 4);
+    cut.pixels.resize(cut.pixels.size() - 30);
+    for (const BmpFile& f : {core, rle, longHeader, cut}) {
+        const Bytes bytes = f.bytes();
+        const Bitmap whole = read(bytes);
+        for (std::size_t at = 0; at <= bytes.size(); ++at) {
+            const std::span<const std::uint8_t> all(bytes);
+            const Bitmap pieces = ReadBmpStream(all.first(at), all.subspan(at));
+            ASSERT_EQ(pieces.width(), whole.width()) << at;
+            ASSERT_EQ(pieces.height(), whole.height()) << at;
+            ASSERT_EQ(pieces.bitCount(), whole.bitCount()) << at;
+            ASSERT_EQ(pieces.palette(), whole.palette()) << at;
+            ASSERT_EQ(0, std::memcmp(pieces.bits(), whole.bits(), whole.byteSize())) << at;
+        }
+        // Data that ends inside the headers fails alike wherever it is split.
+        const std::span<const std::uint8_t> head(bytes.data(), 30);
+        EXPECT_THROW(ReadBmpStream(head.first(10), head.subspan(10)), EReadError);
+    }
+}
+
 TEST(BmpReader, FileThatCannotBeOpenedNamesThePath)
 {
     const std::string missing = "/nonexistent/folder/picture.bmp";

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using tavo::platform::isLiveLocalHandle;
@@ -125,4 +126,30 @@ TEST(LocalMemory, LargeBlocksLiveInSharedMemoryThatGrowsWithThem)
     EXPECT_EQ((*span)[(3 << 20) - 1], 0);
     EXPECT_EQ(LocalFree(large), nullptr);
     EXPECT_FALSE(tavo::platform::localBlockCarrier(large).has_value());
+}
+
+TEST(LocalMemory, LargeBlocksAreZeroWhateverTheBlocksBeforeThemHeld)
+{
+    // Freed large blocks are kept for later ones; each new block still starts
+    // all zero, whether it is smaller, larger or as large as a freed one, and
+    // blocks alive at the same time never share memory.
+    auto allZero = [](HLOCAL handle, std::size_t size) {
+        const auto span = localBlock(handle);
+        return span && span->size() == size &&
+            std::all_of(span->begin(), span->end(), [](unsigned char b) { return b == 0; });
+    };
+    for (const std::size_t size : {std::size_t{1} << 20, std::size_t{300} << 10, std::size_t{5} << 20,
+                                   std::size_t{5} << 20, std::size_t{64} << 10}) {
+        HLOCAL first = LocalAlloc(LMEM_MOVEABLE, size);
+        HLOCAL second = LocalAlloc(LMEM_FIXED, size);
+        ASSERT_TRUE(allZero(first, size)) << size;
+        ASSERT_TRUE(allZero(second, size)) << size;
+        auto* a = static_cast<unsigned char*>(LocalLock(first));
+        std::memset(a, 0xAB, size);
+        LocalUnlock(first);
+        EXPECT_TRUE(allZero(second, size)) << size;
+        std::memset(second, 0xCD, size);
+        EXPECT_EQ(LocalFree(first), nullptr);
+        EXPECT_EQ(LocalFree(second), nullptr);
+    }
 }

@@ -148,6 +148,40 @@ TEST_F(SPIBitmapTest, ShortPixelBlockLeavesTheRestZero)
     EXPECT_EQ(result.row(0)[0], 0);
 }
 
+TEST_F(SPIBitmapTest, PictureAfterPictureThroughTheSameSharedMemory)
+{
+    // The host and the viewer keep their shared memory from one load to the
+    // next. A plug-in that overwrites its input changes nothing that a later
+    // call reads, and every picture has its own pixels, a smaller one after a
+    // larger one included.
+    add("tpc");
+    struct Load {
+        int32_t width;
+        uint8_t fill;
+        std::size_t size;
+    };
+    for (const Load load : {Load{200, 10, 40000}, Load{200, 20, 40000}, Load{150, 30, 40000}, Load{200, 40, 90000},
+                            Load{200, 50, 40000}}) {
+        TestPicture picture;
+        picture.flags = TPIC_SCRIBBLE;
+        picture.width = load.width;
+        picture.height = 150;
+        picture.fill = load.fill;
+        picture.size = load.size;
+        bitmap.LoadFromFile(file("a.tpc", makeTestPicture(picture)));
+        const Bitmap& result = bitmap.bitmap();
+        ASSERT_EQ(result.width(), load.width);
+        const std::size_t stride = result.stride();
+        // Byte i of the bottom-up block is fill + i.
+        for (int32_t y : {0, 75, 149}) {
+            const std::size_t at = std::size_t(149 - y) * stride;
+            EXPECT_EQ(result.row(y)[0], uint8_t(load.fill + at)) << load.fill << "/" << y;
+            EXPECT_EQ(result.row(y)[stride - 1], uint8_t(load.fill + at + stride - 1)) << load.fill << "/" << y;
+        }
+    }
+    EXPECT_EQ(platform::liveLocalHandleCount(), 0u);
+}
+
 TEST_F(SPIBitmapTest, ShortInfoBlockIsRefused)
 {
     add("tpc");
@@ -220,16 +254,18 @@ TEST(DibImage, BmpImageFromBlocks)
     // Negative height: |height| rows, the header passed on unchanged.
     const auto info = infoHeader(1, -2, 24, 0);
     const std::vector<uint8_t> bits{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-    const auto image = buildBmpImage(info, bits);
+    const auto image = dibParts(info, bits);
     ASSERT_TRUE(image);
-    ASSERT_EQ(image->size, 14u + 40 + 8);
-    const uint8_t* p = image->bytes.get();
+    ASSERT_EQ(image->head.size(), 14u + 40);
+    const uint8_t* p = image->head.data();
     EXPECT_EQ(p[0], 0x42);
     EXPECT_EQ(p[1], 0x4D);
     EXPECT_EQ(p[2], 62);  // file size
     EXPECT_EQ(p[10], 54); // pixel offset
     EXPECT_TRUE(std::equal(info.begin(), info.end(), p + 14));
-    EXPECT_EQ(p[54 + 7], 8); // only image-size bytes of the longer block
+    // Only image-size bytes of the longer block, where they lie.
+    EXPECT_EQ(image->pixels.data(), bits.data());
+    EXPECT_EQ(image->pixels.size(), 8u);
 }
 
 TEST(DibImage, BitFieldMasksTravelWithTheHeader)
@@ -238,10 +274,13 @@ TEST(DibImage, BitFieldMasksTravelWithTheHeader)
     for (uint8_t b : {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0})
         info.push_back(b);
     const std::vector<uint8_t> bits{0x11, 0x22, 0x33, 0x44};
-    const auto image = buildBmpImage(info, bits);
+    const auto image = dibParts(info, bits);
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->size, 14u + 52 + 4);
-    EXPECT_EQ(image->bytes[14 + 52], 0x11);
+    EXPECT_EQ(image->head.size(), 14u + 52);
+    EXPECT_EQ(image->pixels.size(), 4u);
+    const Bitmap bitmap = ReadBmpStream(image->head, image->pixels);
+    EXPECT_EQ(bitmap.masks(), (ColorMasks{0xFF0000, 0xFF00, 0xFF}));
+    EXPECT_EQ(bitmap.bits()[0], 0x11);
 }
 
 TEST(DibImage, UnusableHeadersGiveNothing)
@@ -254,11 +293,13 @@ TEST(DibImage, UnusableHeadersGiveNothing)
     ASSERT_TRUE(negative);
     EXPECT_EQ(negative->imageSize, 0);
     // A short colour table becomes zero entries; a short pixel block ends the file early.
-    const auto image = buildBmpImage(infoHeader(1, 2, 1, 0), std::vector<uint8_t>(5, 0xFF));
+    const std::vector<uint8_t> bits(5, 0xFF);
+    const auto image = dibParts(infoHeader(1, 2, 1, 0), bits);
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->size, 14u + 48 + 5);
-    EXPECT_EQ(image->bytes[14 + 40], 0);
-    EXPECT_EQ(image->bytes[2], 14 + 48 + 8); // the declared size
+    EXPECT_EQ(image->head.size(), 14u + 48);
+    EXPECT_EQ(image->pixels.size(), 5u);
+    EXPECT_EQ(image->head[14 + 40], 0);
+    EXPECT_EQ(image->head[2], 14 + 48 + 8); // the declared size
 }
 
 TEST(PluginDecoding, ProgramRegistrySearchesTheSusieFolderOnceLoaded)
@@ -288,7 +329,8 @@ TEST(DibImage, WhateverAPluginReturnsIsReadSafely)
 {
     // Random headers near the interesting values, random block sizes: the
     // image is built within the blocks and the reader either reads it or
-    // raises one of its errors. The sanitizer build checks the bounds.
+    // raises one of its errors, exactly as it reads the same bytes in one
+    // piece. The sanitizer build checks the bounds.
     std::mt19937 random(12345);
     const int32_t sides[] = {0, 1, 3, -1, -7, 100, 65536, 65537, 0x7FFFFFFF, -0x7FFFFFFF - 1};
     const uint16_t bitCounts[] = {0, 1, 2, 4, 8, 16, 24, 32, 33, 0xFFFF};
@@ -298,14 +340,32 @@ TEST(DibImage, WhateverAPluginReturnsIsReadSafely)
         auto info = infoHeader(sides[random() % 10], sides[random() % 10], bitCounts[random() % 10],
                                colourCounts[random() % 9], compressions[random() % 6]);
         info.resize(random() % 2 ? info.size() + random() % 1100 : random() % 48, 0x5A);
-        std::vector<uint8_t> bits(random() % 4096, 0xA5);
-        const auto image = buildBmpImage(info, bits);
+        std::vector<uint8_t> bits(random() % 4096);
+        for (uint8_t& b : bits)
+            b = static_cast<uint8_t>(random());
+        const auto image = dibParts(info, bits);
         if (!image)
             continue;
+        std::vector<uint8_t> whole = image->head;
+        whole.insert(whole.end(), image->pixels.begin(), image->pixels.end());
+        std::string inPieces, inOne;
+        Bitmap fromPieces, fromOne;
         try {
-            const Bitmap bitmap = ReadBmpStream(image->bytes.get(), image->size);
-            EXPECT_GE(bitmap.width(), 0);
-        } catch (const Exception&) {
+            fromPieces = ReadBmpStream(image->head, image->pixels);
+        } catch (const Exception& e) {
+            inPieces = e.what();
         }
+        try {
+            fromOne = ReadBmpStream(whole.data(), whole.size());
+        } catch (const Exception& e) {
+            inOne = e.what();
+        }
+        ASSERT_EQ(inPieces, inOne) << i;
+        ASSERT_EQ(fromPieces.width(), fromOne.width()) << i;
+        ASSERT_EQ(fromPieces.height(), fromOne.height()) << i;
+        ASSERT_EQ(fromPieces.bitCount(), fromOne.bitCount()) << i;
+        ASSERT_EQ(fromPieces.palette(), fromOne.palette()) << i;
+        ASSERT_EQ(fromPieces.masks(), fromOne.masks()) << i;
+        ASSERT_TRUE(std::equal(fromPieces.bits(), fromPieces.bits() + fromPieces.byteSize(), fromOne.bits())) << i;
     }
 }

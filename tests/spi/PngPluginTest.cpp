@@ -110,6 +110,33 @@ TEST_F(PngPlugin, TrueColourBecomesBottomUpBgr)
     EXPECT_EQ(dib.pixel(1, 0), (Rgb{0, 255, 0}));
 }
 
+TEST_F(PngPlugin, EveryTrueColourPixelOfEveryRowWidthKeepsItsColour)
+{
+    // Widths around the groups of pixels converted together, and the row
+    // padding after them zero.
+    for (std::uint32_t width : {1u, 4u, 5u, 6u, 7u, 10u, 11u, 16u, 21u, 33u}) {
+        PngLayout layout;
+        layout.width = width;
+        layout.height = 3;
+        for (std::uint32_t i = 0; i < width * 3 * 3; ++i)
+            layout.pixels.push_back(std::uint8_t(i * 37 + 11));
+        const Dib dib = decode(png, encodePng(layout));
+        ASSERT_EQ(dib.result, SPI_ALL_RIGHT) << width;
+        ASSERT_EQ(dib.layoutError, "") << width;
+        for (std::uint32_t y = 0; y < 3; ++y) {
+            for (std::uint32_t x = 0; x < width; ++x) {
+                const std::uint8_t* p = &layout.pixels[(y * width + x) * 3];
+                ASSERT_EQ(dib.pixel(int(x), int(y)), (Rgb{p[0], p[1], p[2]})) << width << ": " << x << ", " << y;
+            }
+        }
+        const std::size_t stride = (width * 3 + 3) / 4 * 4;
+        for (std::size_t row = 0; row < 3; ++row) {
+            for (std::size_t at = width * 3; at < stride; ++at)
+                ASSERT_EQ(dib.bits[row * stride + at], 0) << width;
+        }
+    }
+}
+
 TEST_F(PngPlugin, PalettesOfEveryDepthBecome8BitWithTheirColours)
 {
     for (int depth : {1, 2, 4, 8}) {

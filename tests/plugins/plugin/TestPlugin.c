@@ -267,6 +267,8 @@ SPI_EXPORT int32_t GetPicture(const char *buf, intptr_t len, uint32_t flag, HLOC
     if (flags & TPIC_BOGUS_INFO)
         LocalFree(info);
     *pHBm = bits;
+    if (flags & TPIC_SCRIBBLE)
+        memset((void *)buf, 0, (size_t)len);
     return SPI_ALL_RIGHT;
 }
 

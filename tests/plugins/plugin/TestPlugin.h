@@ -31,6 +31,7 @@
 #define TPIC_STACK 0x0800u          /* GetPicture recurses until the stack ends */
 #define TPIC_SHORT_INFO 0x1000u     /* the info block is only 20 bytes */
 #define TPIC_ABORT 0x2000u          /* GetPicture calls abort() */
+#define TPIC_SCRIBBLE 0x4000u       /* GetPicture overwrites its input with zeros at the end */
 
 typedef struct {
     int32_t isSupportedCalls;
