@@ -9,7 +9,6 @@
 #include "platform/SystemError.h"
 #include "platform/SearchFolders.h"
 
-#include <cstdlib>
 #include <sstream>
 #include <thread>
 
@@ -18,19 +17,6 @@ namespace tavo {
 namespace {
 // "<lock descriptor or -1> <runtime folder>"
 constexpr const char* kInstanceVariable = "TAVOTAVO_INSTANCE";
-
-// What the start program sets for the window program's allocator, unless the
-// user's environment sets it already: huge pages, since a photograph's file
-// bytes in small pages cost a page fault every 4 KiB, which on a virtual
-// machine can take longer than reading the file. The variables it set are
-// named in kLoaderVariable, so that the viewer takes them out again and the
-// programs it starts see the user's environment.
-struct LoaderSetting {
-    const char* name;
-    const char* value;
-};
-constexpr LoaderSetting kLoaderSettings[] = {{"GLIBC_TUNABLES", "glibc.malloc.hugetlb=1"}};
-constexpr const char* kLoaderVariable = "TAVOTAVO_LOADER";
 } // namespace
 
 std::optional<ViewerInstance> startInstance(const std::string& folder, const std::vector<std::string>& arguments,
@@ -91,28 +77,11 @@ void becomeViewerProgram(ViewerInstance& instance, char* const* argv)
     const std::string folder = platform::programFolder();
     const std::string viewer = (folder == "/" ? folder : folder + "/") + kViewerProgramName;
     const int fd = instance.lock ? instance.lock->keepAcrossExec() : -1;
-    std::string added;
-    for (const LoaderSetting& setting : kLoaderSettings) {
-        if (std::getenv(setting.name) == nullptr && setenv(setting.name, setting.value, 0) == 0)
-            added += std::string(added.empty() ? "" : " ") + setting.name;
-    }
-    if (!added.empty())
-        setenv(kLoaderVariable, added.c_str(), 1);
     platform::replaceProgram(viewer, argv, kInstanceVariable, std::to_string(fd) + " " + instance.folder);
 }
 
 std::optional<ViewerInstance> inheritedViewerInstance()
 {
-    // The loader has read them; the programs the viewer starts must not.
-    if (const auto added = platform::takeEnvironmentVariable(kLoaderVariable)) {
-        std::istringstream names(*added);
-        for (std::string name; names >> name;) {
-            for (const LoaderSetting& setting : kLoaderSettings) {
-                if (name == setting.name)
-                    unsetenv(setting.name);
-            }
-        }
-    }
     const auto value = platform::takeEnvironmentVariable(kInstanceVariable);
     if (!value)
         return std::nullopt;

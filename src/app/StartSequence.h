@@ -58,8 +58,7 @@ std::unique_ptr<platform::HandOverServer> openHandOverServer(const ViewerInstanc
 [[noreturn]] void becomeViewerProgram(ViewerInstance& instance, char* const* argv);
 
 // In the window program: the instance the start program passed on, if it
-// started this one. Takes what the start program set for the loader out of
-// the environment; call it before any thread starts.
+// started this one.
 std::optional<ViewerInstance> inheritedViewerInstance();
 
 } // namespace tavo

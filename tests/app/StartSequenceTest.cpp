@@ -192,17 +192,6 @@ TEST(StartSequence, TheLockPassesToTheWindowProgramThroughTheEnvironment)
     const auto standalone = inheritedViewerInstance();
     ASSERT_TRUE(standalone);
     EXPECT_FALSE(standalone->lock);
-
-    // The loader's settings the start program made go; a user's own stay.
-    setenv("LD_BIND_NOW", "1", 1);
-    setenv("GLIBC_TUNABLES", "glibc.malloc.hugetlb=1", 1);
-    setenv("TAVOTAVO_LOADER", "GLIBC_TUNABLES PATH", 1);
-    inheritedViewerInstance();
-    EXPECT_EQ(std::getenv("TAVOTAVO_LOADER"), nullptr);
-    EXPECT_EQ(std::getenv("GLIBC_TUNABLES"), nullptr) << "tools started later would inherit it";
-    EXPECT_STREQ(std::getenv("LD_BIND_NOW"), "1") << "the user's own";
-    EXPECT_NE(std::getenv("PATH"), nullptr) << "only the loader's settings are taken out";
-    unsetenv("LD_BIND_NOW");
 }
 
 TEST(CommandLine, ArgumentsAreThoseTheProgramKept)
