@@ -18,6 +18,11 @@
 // machine) found nothing. A fourth found a file whose coded picture has no
 // configuration, on which libheif spent 16 s and 1.6 GB before refusing it
 // (now refused at once, as heif-convert does: corpus/heif/depth-unknown.heic).
+// A fifth, on the final plug-in, with -fork=1 -ignore_timeouts=1 -ignore_ooms=1
+// (629 s, 1.33 million inputs) found no fault. Its five out-of-memory stops
+// are small files whose coded picture is far larger than their header says;
+// the one traced (26482 x 26980) heif-convert decodes with 4 GB, and the
+// plug-in refuses it.
 #include "DibFuzzCheck.h"
 #include "spi/heif/HeifDecoder.h"
 
