@@ -323,7 +323,7 @@ TEST_F(PngPlugin, AbsurdSizesAreRefusedBeforeAllocating)
 TEST_F(PngPlugin, AFileNameWithFlagZeroIsReadFromItsOffset)
 {
     const Bytes picture = encodePng(rgbPicture());
-    const std::string path = (test::uniqueScratchFolder("spi_png_offset", ::testing::TempDir()) / "offset.bin").string();
+    const std::string path = (test::uniqueScratchFolder("spi_png_offset") / "offset.bin").string();
     {
         std::ofstream out(path, std::ios::binary);
         out.write("12345", 5);
