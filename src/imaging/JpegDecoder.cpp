@@ -1,5 +1,6 @@
 #include "imaging/JpegDecoder.h"
 
+#include "imaging/FileBytes.h"
 #include "imaging/JpegPhotoMarkers.h"
 #include "imaging/JpegSession.h"
 #include "imaging/OrientedRows.h"
@@ -8,11 +9,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace tavo {
 
@@ -27,30 +27,6 @@ constexpr int kQuantizedColors = 236;
 constexpr unsigned kMaxLinesPerCall = 16;
 
 [[noreturn]] void raise(const jpeg::Session& session) { throw EJPEG(session.errorCode()); }
-
-std::vector<std::uint8_t> readWholeFile(const std::string& path)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw EFOpenError(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file)
-        throw EFOpenError(path);
-    std::vector<std::uint8_t> data;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error)
-        data.reserve(static_cast<std::size_t>(size));
-    std::uint8_t chunk[1 << 16];
-    for (;;) {
-        const std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
-        data.insert(data.end(), chunk, chunk + count);
-        if (count < sizeof chunk)
-            break;
-    }
-    if (std::ferror(file.get()))
-        throw EReadError();
-    return data;
-}
 
 // CMYK as libjpeg gives it (also for YCCK files) to blue, green, red. Files
 // with Adobe's marker store the inks inverted (255 is no ink), as Photoshop
@@ -81,7 +57,7 @@ TJPEGImage::TJPEGImage() : eightBitMode_(jpegScreenDepth() <= 8) {}
 void TJPEGImage::loadFromFile(const std::string& path)
 {
     try {
-        data_ = readWholeFile(path);
+        data_ = FileBytes::read(path);
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory();
     }
@@ -91,7 +67,7 @@ void TJPEGImage::loadFromFile(const std::string& path)
 void TJPEGImage::loadFromMemory(const std::uint8_t* data, std::size_t size)
 {
     try {
-        data_.assign(data, data + size);
+        data_ = FileBytes::copy(data, size);
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory();
     }

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "imaging/Bitmap.h"
+#include "imaging/FileBytes.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace tavo {
 
@@ -43,7 +43,7 @@ private:
     void readHeader();
     Bitmap decode() const;
 
-    std::vector<std::uint8_t> data_;
+    FileBytes data_;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     bool eightBitMode_;

@@ -1,9 +1,13 @@
 #include "platform/PixelMemory.h"
 
+#include "platform/PagePopulator.h"
+#include "platform/SpareMappings.h"
+
 #include <sys/mman.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -15,6 +19,8 @@ constexpr std::size_t kMapThreshold = 1u << 20;
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 constexpr std::size_t kSmallPage = 4096;
+// From this size on the pages are populated ahead of the writer.
+constexpr std::size_t kPopulateThreshold = std::size_t{16} << 20;
 
 // A mapping starts on a huge-page boundary: huge pages cover only whole
 // aligned 2 MB ranges, and an unaligned head would take a fault for every
@@ -39,6 +45,12 @@ PixelMemory::PixelMemory(std::size_t size) : size_(size)
         const std::size_t length = mappedLength(size);
         if (length < size || length + kHugePage < length)
             throw std::bad_alloc();
+        if (const Mapping spare = takeSpareMapping(length); spare.start) {
+            std::memset(spare.start, 0, size);
+            data_ = spare.start;
+            mappedLength_ = spare.length;
+            return;
+        }
         // One huge page more than needed, then the unaligned head and the
         // rest of the tail are given back.
         void* p = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -54,7 +66,14 @@ PixelMemory::PixelMemory(std::size_t size) : size_(size)
         madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
 #endif
         data_ = reinterpret_cast<std::uint8_t*>(start);
-        mapped_ = true;
+        mappedLength_ = length;
+        if (length >= kPopulateThreshold) {
+            try {
+                populator_ = std::make_unique<PagePopulator>(data_, length);
+            } catch (const std::bad_alloc&) {
+                // Populating ahead only saves time.
+            }
+        }
         return;
     }
     data_ = static_cast<std::uint8_t*>(std::calloc(size, 1));
@@ -62,11 +81,13 @@ PixelMemory::PixelMemory(std::size_t size) : size_(size)
         throw std::bad_alloc();
 }
 
+PixelMemory::PixelMemory() = default;
+
 PixelMemory::~PixelMemory() { release(); }
 
 PixelMemory::PixelMemory(PixelMemory&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false))
+    : populator_(std::move(other.populator_)), data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      mappedLength_(std::exchange(other.mappedLength_, 0))
 {
 }
 
@@ -74,19 +95,21 @@ PixelMemory& PixelMemory::operator=(PixelMemory&& other) noexcept
 {
     if (this != &other) {
         release();
+        populator_ = std::move(other.populator_);
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
-        mapped_ = std::exchange(other.mapped_, false);
+        mappedLength_ = std::exchange(other.mappedLength_, 0);
     }
     return *this;
 }
 
 void PixelMemory::release() noexcept
 {
+    populator_.reset();
     if (!data_)
         return;
-    if (mapped_)
-        munmap(data_, mappedLength(size_));
+    if (mappedLength_ != 0)
+        keepSpareMapping(Mapping{data_, std::exchange(mappedLength_, 0)});
     else
         std::free(data_);
     data_ = nullptr;

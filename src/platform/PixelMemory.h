@@ -1,17 +1,21 @@
 // Zero-filled memory for picture pixels. Large blocks are mapped directly, in
 // whole aligned huge pages, and asked for huge pages: a fresh 72 MB buffer
 // otherwise costs tens of milliseconds in page faults before the decoder
-// writes a single row.
+// writes a single row. Very large fresh blocks are populated ahead of their
+// writer on a second thread, and freed blocks are kept for the next picture.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace tavo::platform {
 
+class PagePopulator;
+
 class PixelMemory {
 public:
-    PixelMemory() = default;
+    PixelMemory();
     // Throws std::bad_alloc when the memory cannot be had.
     explicit PixelMemory(std::size_t size);
     ~PixelMemory();
@@ -27,9 +31,10 @@ public:
 private:
     void release() noexcept;
 
+    std::unique_ptr<PagePopulator> populator_;
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    bool mapped_ = false;
+    std::size_t mappedLength_ = 0; // 0: allocated on the heap
 };
 
 } // namespace tavo::platform

@@ -1,12 +1,10 @@
 #include "plugins/SPIBitmap.h"
 
 #include "imaging/BmpReader.h"
+#include "imaging/FileBytes.h"
 #include "platform/Errors.h"
 #include "plugins/DibImage.h"
 #include "plugins/SPIs.h"
-
-#include <cstdio>
-#include <filesystem>
 
 namespace tavo {
 
@@ -23,41 +21,13 @@ const bool registeredAsDefault = [] {
 
 } // namespace
 
-std::vector<uint8_t> readWholeFile(const std::string& path)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw EFOpenError(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file)
-        throw EFOpenError(path);
-    std::vector<uint8_t> data;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(file.get());
-        if (size > 0)
-            data.reserve(static_cast<std::size_t>(size));
-        std::rewind(file.get());
-    }
-    // Read to the end whatever the size said: the file may change meanwhile.
-    uint8_t chunk[65536];
-    for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-        data.insert(data.end(), chunk, chunk + got);
-        if (got < sizeof chunk)
-            break;
-    }
-    if (std::ferror(file.get()))
-        throw EReadError();
-    return data;
-}
-
 TSPIBitmap::TSPIBitmap() : Loader(std::make_unique<TInSPIAble>(this))
 {
     (void)registeredAsDefault;
     Loader->NativeExt = "BMP";
     Loader->InheritedLoadFromFile = [this](const std::string& fileName) {
-        const std::vector<uint8_t> data = readWholeFile(fileName);
-        LoadFromStream(data);
+        const FileBytes data = FileBytes::read(fileName);
+        LoadFromStream(data.bytes());
     };
     Loader->InheritedLoadFromStream = [this](std::span<const uint8_t> data) {
         bitmap_ = ReadBmpStream(data.data(), data.size());

@@ -48,8 +48,4 @@ private:
     Bitmap bitmap_;
 };
 
-// The whole of a file, read at once. EFOpenError when it cannot be opened (a
-// folder included), EReadError when reading fails.
-std::vector<uint8_t> readWholeFile(const std::string& path);
-
 } // namespace tavo
