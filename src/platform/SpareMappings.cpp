@@ -2,27 +2,27 @@
 
 #include <sys/mman.h>
 
-#include <array>
 #include <mutex>
+#include <utility>
 
 namespace tavo::platform {
 
 namespace {
 
-// A picture and a file's bytes.
-constexpr std::size_t kMaxKept = 2;
+// Only picture-sized blocks are kept, one at a time: a file's bytes or a
+// reduced view would only add to the memory held between pictures.
+constexpr std::size_t kMinKeptLength = std::size_t{16} << 20;
 constexpr std::size_t kMaxKeptLength = std::size_t{512} << 20;
 
-struct Spares {
+struct Spare {
     std::mutex mutex;
-    // Oldest first; empty entries at the end.
-    std::array<Mapping, kMaxKept> kept{};
+    Mapping kept;
 };
 
-Spares& spares()
+Spare& spare()
 {
     // Never destroyed: mappings may be freed while the program ends.
-    static Spares* const instance = new Spares;
+    static Spare* const instance = new Spare;
     return *instance;
 }
 
@@ -30,17 +30,10 @@ Spares& spares()
 
 Mapping takeSpareMapping(std::size_t length) noexcept
 {
-    Spares& s = spares();
+    Spare& s = spare();
     const std::lock_guard lock(s.mutex);
-    for (std::size_t i = 0; i < kMaxKept; ++i) {
-        const Mapping candidate = s.kept[i];
-        if (candidate.start && candidate.length >= length && candidate.length / 2 < length) {
-            for (std::size_t j = i; j + 1 < kMaxKept; ++j)
-                s.kept[j] = s.kept[j + 1];
-            s.kept[kMaxKept - 1] = Mapping{};
-            return candidate;
-        }
-    }
+    if (s.kept.start && s.kept.length >= length && s.kept.length / 2 < length)
+        return std::exchange(s.kept, Mapping{});
     return Mapping{};
 }
 
@@ -48,30 +41,21 @@ void keepSpareMapping(Mapping mapping) noexcept
 {
     if (!mapping.start)
         return;
-    if (mapping.length > kMaxKeptLength) {
+    if (mapping.length < kMinKeptLength || mapping.length > kMaxKeptLength) {
         munmap(mapping.start, mapping.length);
         return;
     }
 #ifdef MADV_FREE
     madvise(mapping.start, mapping.length, MADV_FREE);
 #endif
-    Spares& s = spares();
-    Mapping oldest{};
+    Mapping older;
     {
+        Spare& s = spare();
         const std::lock_guard lock(s.mutex);
-        std::size_t used = 0;
-        while (used < kMaxKept && s.kept[used].start)
-            ++used;
-        if (used == kMaxKept) {
-            oldest = s.kept[0];
-            for (std::size_t j = 0; j + 1 < kMaxKept; ++j)
-                s.kept[j] = s.kept[j + 1];
-            used = kMaxKept - 1;
-        }
-        s.kept[used] = mapping;
+        older = std::exchange(s.kept, mapping);
     }
-    if (oldest.start)
-        munmap(oldest.start, oldest.length);
+    if (older.start)
+        munmap(older.start, older.length);
 }
 
 } // namespace tavo::platform
