@@ -224,6 +224,31 @@ TEST(JpegColour, EmbeddedProfilesConvertToSrgbLikeImageMagick)
     }
 }
 
+// Turned or mirrored and converted at once, on the second thread; also with
+// the file cut off in its pixel data, whose rest decodes as libjpeg fills it.
+TEST(JpegColour, TurnedAndTruncatedProfiledPicturesDecodeLikeImageMagick)
+{
+    if (!toolsAvailable() || !profilesAvailable())
+        GTEST_SKIP() << "cjpeg, djpeg, exiftool, convert and the profiles of icc-profiles-free are needed";
+    const fs::path folder = test::scratchFolder("jpeg-colour-turned");
+    const std::vector<std::uint8_t> adobe =
+        withProfile(test::readBytes(photoJpeg(folder)), test::readBytes(kIccFolder / "compatibleWithAdobeRGB1998.icc"));
+    const std::string toSrgb = "-auto-orient -profile " + quoted(kIccFolder / "sRGB.icc");
+    for (int orientation : {2, 6, 7}) {
+        const fs::path file = folder / ("o" + std::to_string(orientation) + ".jpg");
+        test::writeBytes(file, adobe);
+        ASSERT_TRUE(test::run("exiftool -q -overwrite_original -n -Orientation=" + std::to_string(orientation) + " " + quoted(file)));
+        std::vector<std::uint8_t> cut = test::readBytes(file);
+        cut.resize(cut.size() * 3 / 5);
+        const fs::path truncated = folder / ("t" + std::to_string(orientation) + ".jpg");
+        test::writeBytes(truncated, cut);
+        for (const fs::path& f : {file, truncated}) {
+            SCOPED_TRACE(f.filename().string());
+            EXPECT_EQ(test::differingPixels(decodeFile(f), imageMagick(f, toSrgb, folder / "ref.ppm"), 2), 0);
+        }
+    }
+}
+
 TEST(JpegColour, SrgbGreyscaleAndBrokenProfilesDecodeAsDjpegDoes)
 {
     if (!toolsAvailable() || !profilesAvailable())
