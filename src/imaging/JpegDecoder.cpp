@@ -7,6 +7,7 @@
 #include "imaging/SrgbTransform.h"
 #include "imaging/TurnKernels.h"
 #include "platform/Errors.h"
+#include "platform/PixelMemory.h"
 
 #include <algorithm>
 #include <atomic>
@@ -216,9 +217,14 @@ Bitmap TJPEGImage::decode() const
         // while libjpeg decodes the next rows; pictures that need neither
         // take the plain loop.
         const bool pipelined = !cmyk && (convert || swapsSides(orientation)) && height >= kPipelineMinRows;
+        const int bytesPerPixel = quantized ? 1 : 3;
         const int bands = pipelined ? std::max(2, storedHeight / OrientedRows::kBandRows / kPipelineBandShare) : 1;
-        OrientedRows rows(orientation, storedWidth, storedHeight, quantized ? 1 : 3, top, distance,
-                          turn::bestKernels(), bands);
+        // The bands of a pipelined turn take several megabytes: picture
+        // memory, whose huge pages fault once each, not once per 4 KB.
+        platform::PixelMemory bandMemory(
+            pipelined ? OrientedRows::bandMemorySize(orientation, storedWidth, storedHeight, bytesPerPixel, bands) : 0);
+        OrientedRows rows(orientation, storedWidth, storedHeight, bytesPerPixel, top, distance, turn::bestKernels(),
+                          bands, bandMemory.size() > 0 ? bandMemory.data() : nullptr);
         const auto width = static_cast<std::size_t>(cinfo.output_width);
         std::optional<RowPipeline> pipeline;
         if (pipelined) {

@@ -38,9 +38,15 @@ public:
     OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
                  std::uint8_t* target, std::ptrdiff_t rowDistance);
     // The same with the quarter turns' kernels chosen (see TurnKernels.h),
-    // and the number of bands they keep (1 or more).
+    // the number of bands they keep (1 or more), and the memory for them:
+    // bandMemorySize() bytes that outlive this object, or null for memory
+    // of its own.
     OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
-                 std::uint8_t* target, std::ptrdiff_t rowDistance, const turn::Kernels& kernels, int bands = 1);
+                 std::uint8_t* target, std::ptrdiff_t rowDistance, const turn::Kernels& kernels, int bands = 1,
+                 std::uint8_t* bandMemory = nullptr);
+    // Bytes of the bands; 0 for the orientations that need none.
+    static std::size_t bandMemorySize(int orientation, std::int32_t storedWidth, std::int32_t storedHeight,
+                                      int bytesPerPixel, int bands);
 
     // Stored rows that may be asked for from row y on before finish() is
     // called for them: the rest of the band, or all remaining rows.
@@ -63,6 +69,12 @@ public:
     std::int32_t placedBefore(std::int32_t y) const;
 
 private:
+    struct BandLayout {
+        std::size_t stride = 0; // of a band's rows
+        std::size_t bytes = 0;  // of one band
+        std::int32_t bands = 1;
+    };
+    static BandLayout bandLayout(std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel, int bands);
     void placeBand(std::int32_t first, std::int32_t end);
     std::uint8_t* bandRow(std::int32_t y);
 
@@ -78,7 +90,8 @@ private:
     std::uint8_t* origin_;
     std::ptrdiff_t stepX_;
     std::ptrdiff_t stepY_;
-    std::vector<std::uint8_t> band_;
+    std::uint8_t* band_ = nullptr;
+    std::vector<std::uint8_t> ownBand_;
     std::size_t bandStride_ = 0;
     std::size_t bandBytes_ = 0;
     std::int32_t bands_ = 1;
