@@ -5,10 +5,15 @@
 #include "JpegTestSupport.h"
 
 #include "imaging/JpegDecoder.h"
+#include "platform/Errors.h"
 #include "tools/make-samples/PhotoPattern.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+// jerror.h needs jpeglib.h, which needs cstdio first.
+#include <cstdio>
+#include <jpeglib.h>
+#include <jerror.h>
 
 #include <array>
 #include <cstring>
@@ -225,8 +230,10 @@ TEST(JpegColour, EmbeddedProfilesConvertToSrgbLikeImageMagick)
 }
 
 // Turned or mirrored and converted at once, on the second thread; also with
-// the file cut off in its pixel data, whose rest decodes as libjpeg fills it.
-TEST(JpegColour, TurnedAndTruncatedProfiledPicturesDecodeLikeImageMagick)
+// the file cut off in its pixel data, whose rest decodes as libjpeg fills it,
+// and with a marker of an unsupported coding in its pixel data, which fails
+// with libjpeg's error as a plain picture does.
+TEST(JpegColour, TurnedTruncatedAndBrokenProfiledPicturesDecodeLikeImageMagick)
 {
     if (!toolsAvailable() || !profilesAvailable())
         GTEST_SKIP() << "cjpeg, djpeg, exiftool, convert and the profiles of icc-profiles-free are needed";
@@ -245,6 +252,16 @@ TEST(JpegColour, TurnedAndTruncatedProfiledPicturesDecodeLikeImageMagick)
         for (const fs::path& f : {file, truncated}) {
             SCOPED_TRACE(f.filename().string());
             EXPECT_EQ(test::differingPixels(decodeFile(f), imageMagick(f, toSrgb, folder / "ref.ppm"), 2), 0);
+        }
+        std::vector<std::uint8_t> broken = test::readBytes(file);
+        const std::size_t middle = broken.size() / 2;
+        broken[middle] = 0xFF;
+        broken[middle + 1] = 0xC8;
+        try {
+            decodeJpegMemory(broken.data(), broken.size());
+            ADD_FAILURE() << "a broken file decoded, orientation " << orientation;
+        } catch (const EJPEG& error) {
+            EXPECT_EQ(error.code(), JERR_SOF_UNSUPPORTED);
         }
     }
 }
