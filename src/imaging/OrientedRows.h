@@ -44,6 +44,9 @@ public:
     OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
                  std::uint8_t* target, std::ptrdiff_t rowDistance, const turn::Kernels& kernels, int bands = 1,
                  std::uint8_t* bandMemory = nullptr);
+    // Not copied: the bands may be memory of its own.
+    OrientedRows(const OrientedRows&) = delete;
+    OrientedRows& operator=(const OrientedRows&) = delete;
     // Bytes of the bands; 0 for the orientations that need none.
     static std::size_t bandMemorySize(int orientation, std::int32_t storedWidth, std::int32_t storedHeight,
                                       int bytesPerPixel, int bands);
