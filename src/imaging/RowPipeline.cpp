@@ -1,6 +1,5 @@
 #include "imaging/RowPipeline.h"
 
-#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -11,7 +10,7 @@ RowPipeline::RowPipeline(Work work) : work_(std::move(work))
     try {
         thread_ = std::thread(&RowPipeline::run, this);
     } catch (const std::system_error&) {
-        // Without a thread the rows are finished as they are handed over.
+        // Without a thread the runs are finished as they are handed over.
     }
 }
 
@@ -20,24 +19,53 @@ RowPipeline::~RowPipeline() { stop(true); }
 void RowPipeline::handOver(std::int32_t end)
 {
     if (!thread_.joinable()) {
-        work_(handedOver_, end);
-        handedOver_ = done_ = end;
+        work_(begun_, end);
+        begun_ = end;
         return;
     }
     {
         const std::lock_guard lock(mutex_);
-        handedOver_ = end;
+        waiting_.push_back(end);
     }
     handedOverChanged_.notify_one();
+}
+
+bool RowPipeline::finished(std::int32_t end) const
+{
+    return (end <= begun_ || waiting_.empty()) && !(workerBusy_ && workerFirst_ < end);
 }
 
 void RowPipeline::waitFor(std::int32_t end)
 {
     std::unique_lock lock(mutex_);
-    doneChanged_.wait(lock, [&] { return done_ >= std::min(end, handedOver_); });
+    while (!finished(end)) {
+        if (!waiting_.empty() && begun_ < end) {
+            // The worker has not begun this run: the caller is quicker.
+            const std::int32_t first = begun_;
+            const std::int32_t runEnd = waiting_.front();
+            waiting_.pop_front();
+            begun_ = runEnd;
+            lock.unlock();
+            work_(first, runEnd);
+            lock.lock();
+        } else {
+            workerDone_.wait(lock);
+        }
+    }
 }
 
-void RowPipeline::finish() { stop(false); }
+void RowPipeline::finish()
+{
+    if (!thread_.joinable())
+        return;
+    std::int32_t end = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        end = waiting_.empty() ? begun_ : waiting_.back();
+    }
+    waitFor(end);
+    stop(false);
+}
 
 void RowPipeline::stop(bool abandon)
 {
@@ -56,16 +84,20 @@ void RowPipeline::run()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        handedOverChanged_.wait(lock, [&] { return handedOver_ > done_ || finishing_; });
-        if (abandoning_ || handedOver_ == done_)
+        handedOverChanged_.wait(lock, [&] { return !waiting_.empty() || finishing_; });
+        if (abandoning_ || waiting_.empty())
             return;
-        const std::int32_t first = done_;
-        const std::int32_t end = handedOver_;
+        const std::int32_t first = begun_;
+        const std::int32_t end = waiting_.front();
+        waiting_.pop_front();
+        begun_ = end;
+        workerBusy_ = true;
+        workerFirst_ = first;
         lock.unlock();
         work_(first, end);
         lock.lock();
-        done_ = end;
-        doneChanged_.notify_one();
+        workerBusy_ = false;
+        workerDone_.notify_one();
     }
 }
 
