@@ -139,8 +139,15 @@ void TJPEGImage::readHeader()
 
 const Bitmap& TJPEGImage::bitmap()
 {
-    if (!bitmap_)
-        bitmap_ = decode();
+    if (!bitmap_) {
+        // The bands of a turn and the second thread's bookkeeping are
+        // memory too: lacking it is the decoder's out-of-memory error.
+        try {
+            bitmap_ = decode();
+        } catch (const std::bad_alloc&) {
+            throw EOutOfMemory();
+        }
+    }
     return *bitmap_;
 }
 
