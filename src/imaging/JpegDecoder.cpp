@@ -4,13 +4,17 @@
 #include "imaging/JpegPhotoMarkers.h"
 #include "imaging/JpegSession.h"
 #include "imaging/OrientedRows.h"
+#include "imaging/RowPipeline.h"
 #include "imaging/SrgbTransform.h"
+#include "imaging/TurnKernels.h"
 #include "platform/Errors.h"
+#include "platform/PixelMemory.h"
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,6 +29,18 @@ std::atomic<int> screenDepth{24};
 constexpr int kQuantizedColors = 236;
 // Upper bound on rec_outbuf_height (libjpeg's largest is 2 for merged upsampling).
 constexpr unsigned kMaxLinesPerCall = 16;
+// Bands of a quarter turn kept when rows are finished on a second thread, one
+// in this many of the picture's, and at least two: one is filled while
+// another is placed. The first band placed touches every page of the upright
+// picture, and those first faults take as long as decoding a few bands; with
+// fewer bands the decoder would wait for them.
+constexpr std::int32_t kPipelineBandShare = 10;
+// Rows handed to the second thread at once where rows are placed in place:
+// few enough to be still in the caches, enough to keep the hand-overs rare.
+constexpr std::int32_t kHandOverRows = 16;
+// Fewer stored rows than this are finished on the decoding thread: there is
+// too little to share to pay for starting a thread.
+constexpr JDIMENSION kPipelineMinRows = 128;
 
 [[noreturn]] void raise(const jpeg::Session& session) { throw EJPEG(session.errorCode()); }
 
@@ -99,8 +115,15 @@ void TJPEGImage::readHeader()
 
 const Bitmap& TJPEGImage::bitmap()
 {
-    if (!bitmap_)
-        bitmap_ = decode();
+    if (!bitmap_) {
+        // The bands of a turn and the second thread's bookkeeping are
+        // memory too: lacking it is the decoder's out-of-memory error.
+        try {
+            bitmap_ = decode();
+        } catch (const std::bad_alloc&) {
+            throw EOutOfMemory();
+        }
+    }
     return *bitmap_;
 }
 
@@ -172,8 +195,30 @@ Bitmap TJPEGImage::decode() const
         std::uint8_t* top = bitmap.mutableRow(0);
         const std::ptrdiff_t distance = bitmap.height() > 1 ? bitmap.mutableRow(1) - top
                                                             : static_cast<std::ptrdiff_t>(bitmap.stride());
-        OrientedRows rows(orientation, storedWidth, storedHeight, quantized ? 1 : 3, top, distance);
         const bool convert = toSrgb.active() && !quantized;
+        // Colour conversion and quarter turns are done on a second thread
+        // while libjpeg decodes the next rows; pictures that need neither
+        // take the plain loop.
+        const bool pipelined = !cmyk && (convert || swapsSides(orientation)) && height >= kPipelineMinRows;
+        const int bytesPerPixel = quantized ? 1 : 3;
+        const int bands = pipelined ? std::max(2, storedHeight / OrientedRows::kBandRows / kPipelineBandShare) : 1;
+        // The bands of a pipelined turn take several megabytes: picture
+        // memory, whose huge pages fault once each, not once per 4 KB.
+        platform::PixelMemory bandMemory(
+            pipelined ? OrientedRows::bandMemorySize(orientation, storedWidth, storedHeight, bytesPerPixel, bands) : 0);
+        OrientedRows rows(orientation, storedWidth, storedHeight, bytesPerPixel, top, distance, turn::bestKernels(),
+                          bands, bandMemory.size() > 0 ? bandMemory.data() : nullptr);
+        const auto width = static_cast<std::size_t>(cinfo.output_width);
+        std::optional<RowPipeline> pipeline;
+        if (pipelined) {
+            pipeline.emplace([&rows, &toSrgb, convert, width](std::int32_t first, std::int32_t end) {
+                if (convert) {
+                    for (std::int32_t y = first; y < end; ++y)
+                        toSrgb.apply(rows.row(y), width);
+                }
+                rows.place(first, end);
+            });
+        }
         if (cmyk) {
             std::vector<JSAMPLE> scratch(static_cast<std::size_t>(cinfo.output_width) * 4);
             JSAMPLE* line = scratch.data();
@@ -197,24 +242,40 @@ Bitmap TJPEGImage::decode() const
                 : 1;
             const bool ok = session.guarded([&] {
                 JSAMPROW lines[kMaxLinesPerCall];
+                std::int32_t handedOver = 0;
                 while (cinfo.output_scanline < height) {
                     const auto first = static_cast<std::int32_t>(cinfo.output_scanline);
                     const auto count = std::min(perCall, static_cast<JDIMENSION>(rows.rowsAvailable(first)));
+                    if (pipeline)
+                        pipeline->waitFor(rows.placedBefore(first));
                     for (JDIMENSION i = 0; i < count; ++i)
                         lines[i] = rows.row(first + static_cast<std::int32_t>(i));
                     const JDIMENSION read = jpeg_read_scanlines(&cinfo, lines, count);
                     if (read == 0)
                         break; // our source never suspends; this only guards the loop
+                    const std::int32_t end = first + static_cast<std::int32_t>(read);
+                    if (pipeline) {
+                        if (end - handedOver >= kHandOverRows && rows.placeable(end)) {
+                            pipeline->handOver(end);
+                            handedOver = end;
+                        }
+                        continue;
+                    }
                     if (convert) {
                         for (JDIMENSION i = 0; i < read; ++i)
                             toSrgb.apply(lines[i], cinfo.output_width);
                     }
                     rows.finish(first, static_cast<std::int32_t>(read));
                 }
+                const auto end = static_cast<std::int32_t>(cinfo.output_scanline);
+                if (pipeline && end > handedOver && rows.placeable(end))
+                    pipeline->handOver(end);
             });
             if (!ok)
                 raise(session);
         }
+        if (pipeline)
+            pipeline->finish();
     }
     if (!session.guarded([&cinfo] { jpeg_finish_decompress(&cinfo); }))
         raise(session);

@@ -9,12 +9,7 @@ namespace tavo {
 
 namespace {
 
-// Rows of a band for the quarter turns: each upright row then receives this
-// many pixels at once (192 bytes of three-byte pixels, three cache lines), so
-// that few of its lines are written in two parts far apart in time. Fewer
-// rows keep the band in the second-level cache but cost more in the upright
-// picture than they save.
-constexpr std::int32_t kBandRows = 64;
+constexpr std::int32_t kBandRows = OrientedRows::kBandRows;
 
 int validOrientation(int orientation) { return orientation >= 1 && orientation <= 8 ? orientation : 1; }
 
@@ -59,7 +54,8 @@ OrientedRows::OrientedRows(int orientation, std::int32_t storedWidth, std::int32
     : OrientedRows(orientation, storedWidth, storedHeight, bytesPerPixel, target, rowDistance, turn::bestKernels()) {}
 
 OrientedRows::OrientedRows(int orientation, std::int32_t storedWidth, std::int32_t storedHeight, int bytesPerPixel,
-                           std::uint8_t* target, std::ptrdiff_t rowDistance, const turn::Kernels& kernels)
+                           std::uint8_t* target, std::ptrdiff_t rowDistance, const turn::Kernels& kernels, int bands,
+                           std::uint8_t* bandMemory)
     : kernels_(&kernels), orientation_(validOrientation(orientation)), width_(storedWidth), height_(storedHeight),
       bytesPerPixel_(bytesPerPixel), target_(target), rowDistance_(rowDistance) {
     const std::ptrdiff_t pixel = bytesPerPixel;
@@ -77,37 +73,88 @@ OrientedRows::OrientedRows(int orientation, std::int32_t storedWidth, std::int32
     default: origin_ = target + lastX * rowDistance; stepX_ = -rowDistance; stepY_ = pixel; break;          // (y, W-1-x)
     }
     if (swapsSides(orientation_)) {
-        bandStride_ = (static_cast<std::size_t>(storedWidth) * static_cast<std::size_t>(bytesPerPixel) + 3) & ~std::size_t{3};
-        // Slack for the 16-byte reads of a row's last four three-byte pixels.
-        band_.resize(bandStride_ * static_cast<std::size_t>(std::min(kBandRows, std::max(storedHeight, 1))) + 4);
+        const BandLayout layout = bandLayout(storedWidth, storedHeight, bytesPerPixel, bands);
+        bandStride_ = layout.stride;
+        bandBytes_ = layout.bytes;
+        bands_ = layout.bands;
+        if (bandMemory != nullptr) {
+            band_ = bandMemory;
+        } else {
+            ownBand_.resize(bandBytes_ * static_cast<std::size_t>(bands_));
+            band_ = ownBand_.data();
+        }
     }
 }
 
+OrientedRows::BandLayout OrientedRows::bandLayout(std::int32_t storedWidth, std::int32_t storedHeight,
+                                                  int bytesPerPixel, int bands) {
+    BandLayout layout;
+    layout.stride = (static_cast<std::size_t>(storedWidth) * static_cast<std::size_t>(bytesPerPixel) + 3) & ~std::size_t{3};
+    // No more bands than the picture fills.
+    const std::int32_t bandCount = (std::max(storedHeight, 1) + kBandRows - 1) / kBandRows;
+    layout.bands = std::clamp(bands, 1, bandCount);
+    // Each band has slack for the 16-byte reads of a row's last four
+    // three-byte pixels, so that they never touch another band's rows.
+    const std::int32_t rows = layout.bands > 1 ? kBandRows : std::min(kBandRows, std::max(storedHeight, 1));
+    layout.bytes = layout.stride * static_cast<std::size_t>(rows) + 4;
+    return layout;
+}
+
+std::size_t OrientedRows::bandMemorySize(int orientation, std::int32_t storedWidth, std::int32_t storedHeight,
+                                         int bytesPerPixel, int bands) {
+    if (!swapsSides(orientation))
+        return 0;
+    const BandLayout layout = bandLayout(storedWidth, storedHeight, bytesPerPixel, bands);
+    return layout.bytes * static_cast<std::size_t>(layout.bands);
+}
+
 std::int32_t OrientedRows::rowsAvailable(std::int32_t y) const {
-    if (band_.empty())
+    if (band_ == nullptr)
         return height_ - y;
     return std::min(kBandRows - y % kBandRows, height_ - y);
 }
 
+std::uint8_t* OrientedRows::bandRow(std::int32_t y) {
+    return band_ + static_cast<std::size_t>(y / kBandRows % bands_) * bandBytes_ +
+           static_cast<std::size_t>(y % kBandRows) * bandStride_;
+}
+
 std::uint8_t* OrientedRows::row(std::int32_t y) {
-    if (!band_.empty())
-        return band_.data() + static_cast<std::size_t>(y % kBandRows) * bandStride_;
+    if (band_ != nullptr)
+        return bandRow(y);
     // Rows keep their order (1, 2) or are reversed (3, 4); a mirrored row is
-    // written at the left end of its upright row and reversed in finish().
+    // written at the left end of its upright row and reversed in place().
     const std::int32_t uprightY = orientation_ <= 2 ? y : height_ - 1 - y;
     return target_ + static_cast<std::ptrdiff_t>(uprightY) * rowDistance_;
 }
 
 void OrientedRows::finish(std::int32_t first, std::int32_t count) {
-    if (!band_.empty()) {
-        const std::int32_t end = first + count;
-        if (end % kBandRows == 0 || end == height_)
-            placeBand(end - 1 - (end - 1) % kBandRows, end);
+    const std::int32_t end = first + count;
+    if (band_ == nullptr)
+        place(first, end);
+    else if (placeable(end))
+        placeBand(end - 1 - (end - 1) % kBandRows, end);
+}
+
+bool OrientedRows::placeable(std::int32_t end) const {
+    return band_ == nullptr || end % kBandRows == 0 || end == height_;
+}
+
+std::int32_t OrientedRows::placedBefore(std::int32_t y) const {
+    if (band_ == nullptr)
+        return 0;
+    return std::max(0, (y / kBandRows - bands_ + 1) * kBandRows);
+}
+
+void OrientedRows::place(std::int32_t first, std::int32_t end) {
+    if (band_ != nullptr) {
+        for (std::int32_t band = first; band < end; band += kBandRows)
+            placeBand(band, std::min(band + kBandRows, end));
         return;
     }
     if (stepX_ > 0)
         return;
-    for (std::int32_t y = first; y < first + count; ++y) {
+    for (std::int32_t y = first; y < end; ++y) {
         switch (bytesPerPixel_) {
         case 1: reversePixels<1>(row(y), width_); break;
         case 3: reversePixels<3>(row(y), width_); break;
@@ -119,10 +166,11 @@ void OrientedRows::finish(std::int32_t first, std::int32_t count) {
 void OrientedRows::placeBand(std::int32_t first, std::int32_t end) {
     std::uint8_t* origin = origin_ + static_cast<std::ptrdiff_t>(first) * stepY_;
     const std::int32_t count = end - first;
+    const std::uint8_t* band = bandRow(first);
     switch (bytesPerPixel_) {
-    case 1: transposeBand<1>(*kernels_, band_.data(), bandStride_, width_, count, origin, stepX_, stepY_); break;
-    case 3: transposeBand<3>(*kernels_, band_.data(), bandStride_, width_, count, origin, stepX_, stepY_); break;
-    default: transposeBand<4>(*kernels_, band_.data(), bandStride_, width_, count, origin, stepX_, stepY_); break;
+    case 1: transposeBand<1>(*kernels_, band, bandStride_, width_, count, origin, stepX_, stepY_); break;
+    case 3: transposeBand<3>(*kernels_, band, bandStride_, width_, count, origin, stepX_, stepY_); break;
+    default: transposeBand<4>(*kernels_, band, bandStride_, width_, count, origin, stepX_, stepY_); break;
     }
 }
 

@@ -114,7 +114,9 @@ private:
     // real profile's; Little CMS takes it.
     static constexpr std::int64_t kMaxSpan = 16;
 
-    typedef std::int32_t Lanes __attribute__((vector_size(16)));
+    // Unsigned: every sum is at least 0, and its lanes then index the
+    // encoding without a sign extension.
+    typedef std::uint32_t Lanes __attribute__((vector_size(16)));
 
     // The sRGB encoding of 0 to 1 in kEncodeSteps steps: made once.
     static const std::vector<std::uint8_t>& srgbEncoding();

@@ -5,10 +5,15 @@
 #include "JpegTestSupport.h"
 
 #include "imaging/JpegDecoder.h"
+#include "platform/Errors.h"
 #include "tools/make-samples/PhotoPattern.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+// jerror.h needs jpeglib.h, which needs cstdio first.
+#include <cstdio>
+#include <jpeglib.h>
+#include <jerror.h>
 
 #include <array>
 #include <cstring>
@@ -221,6 +226,43 @@ TEST(JpegColour, EmbeddedProfilesConvertToSrgbLikeImageMagick)
         // than the stored ones.
         const Bitmap eightBit = decodeFile(file, 8);
         EXPECT_LT(test::meanAbsoluteDifference(eightBit, reference), test::meanAbsoluteDifference(eightBit, asStored));
+    }
+}
+
+// Turned or mirrored and converted at once, on the second thread; also with
+// the file cut off in its pixel data, whose rest decodes as libjpeg fills it,
+// and with a marker of an unsupported coding in its pixel data, which fails
+// with libjpeg's error as a plain picture does.
+TEST(JpegColour, TurnedTruncatedAndBrokenProfiledPicturesDecodeLikeImageMagick)
+{
+    if (!toolsAvailable() || !profilesAvailable())
+        GTEST_SKIP() << "cjpeg, djpeg, exiftool, convert and the profiles of icc-profiles-free are needed";
+    const fs::path folder = test::scratchFolder("jpeg-colour-turned");
+    const std::vector<std::uint8_t> adobe =
+        withProfile(test::readBytes(photoJpeg(folder)), test::readBytes(kIccFolder / "compatibleWithAdobeRGB1998.icc"));
+    const std::string toSrgb = "-auto-orient -profile " + quoted(kIccFolder / "sRGB.icc");
+    for (int orientation : {2, 6, 7}) {
+        const fs::path file = folder / ("o" + std::to_string(orientation) + ".jpg");
+        test::writeBytes(file, adobe);
+        ASSERT_TRUE(test::run("exiftool -q -overwrite_original -n -Orientation=" + std::to_string(orientation) + " " + quoted(file)));
+        std::vector<std::uint8_t> cut = test::readBytes(file);
+        cut.resize(cut.size() * 3 / 5);
+        const fs::path truncated = folder / ("t" + std::to_string(orientation) + ".jpg");
+        test::writeBytes(truncated, cut);
+        for (const fs::path& f : {file, truncated}) {
+            SCOPED_TRACE(f.filename().string());
+            EXPECT_EQ(test::differingPixels(decodeFile(f), imageMagick(f, toSrgb, folder / "ref.ppm"), 2), 0);
+        }
+        std::vector<std::uint8_t> broken = test::readBytes(file);
+        const std::size_t middle = broken.size() / 2;
+        broken[middle] = 0xFF;
+        broken[middle + 1] = 0xC8;
+        try {
+            decodeJpegMemory(broken.data(), broken.size());
+            ADD_FAILURE() << "a broken file decoded, orientation " << orientation;
+        } catch (const EJPEG& error) {
+            EXPECT_EQ(error.code(), JERR_SOF_UNSUPPORTED);
+        }
     }
 }
 
