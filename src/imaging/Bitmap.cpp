@@ -11,10 +11,11 @@ namespace tavo {
 
 namespace {
 
-std::shared_ptr<platform::PixelMemory> allocatePixels(std::size_t size)
+std::shared_ptr<platform::PixelMemory> allocatePixels(std::size_t size,
+                                                      platform::PagePopulation population = platform::PagePopulation::Ahead)
 {
     try {
-        return std::make_shared<platform::PixelMemory>(size);
+        return std::make_shared<platform::PixelMemory>(size, population);
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory();
     }
@@ -51,7 +52,8 @@ std::size_t Bitmap::rowStride(std::int32_t width, int bitCount)
     return static_cast<std::size_t>((bitsPerRow + 31) / 32 * 4);
 }
 
-Bitmap::Bitmap(std::int32_t width, std::int32_t height, int bitCount, RowOrder order)
+Bitmap::Bitmap(std::int32_t width, std::int32_t height, int bitCount, RowOrder order,
+               platform::PagePopulation population)
     : bitCount_(bitCount), order_(order)
 {
     if (!isValidBitCount(bitCount) || width < 0 || height < 0 || width > kMaxSide || height > kMaxSide)
@@ -63,7 +65,7 @@ Bitmap::Bitmap(std::int32_t width, std::int32_t height, int bitCount, RowOrder o
     height_ = height;
     stride_ = stride;
     if (width > 0 && height > 0)
-        pixels_ = allocatePixels(stride_ * static_cast<std::size_t>(height_));
+        pixels_ = allocatePixels(stride_ * static_cast<std::size_t>(height_), population);
 }
 
 std::size_t Bitmap::memoryRowIndex(std::int32_t y) const

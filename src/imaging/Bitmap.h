@@ -46,7 +46,8 @@ public:
     // {1, 4, 8, 16, 24, 32}, a negative side or a size beyond the limits above,
     // and EOutOfMemory when the pixels cannot be allocated.
     Bitmap(std::int32_t width, std::int32_t height, int bitCount,
-           RowOrder order = RowOrder::TopDown);
+           RowOrder order = RowOrder::TopDown,
+           platform::PagePopulation population = platform::PagePopulation::Ahead);
 
     static bool isValidBitCount(int bitCount);
     // Bytes per row for a width and bit count, padded to 4; 0 on overflow.

@@ -8,6 +8,7 @@
 #include "imaging/SrgbTransform.h"
 #include "imaging/TurnKernels.h"
 #include "platform/Errors.h"
+#include "platform/PagePopulator.h"
 #include "platform/PixelMemory.h"
 
 #include <algorithm>
@@ -165,10 +166,6 @@ Bitmap TJPEGImage::decode() const
     const int orientation = jpeg::photoOrientation(cinfo);
     const auto storedWidth = static_cast<std::int32_t>(cinfo.output_width);
     const auto storedHeight = static_cast<std::int32_t>(cinfo.output_height);
-    Bitmap bitmap(swapsSides(orientation) ? storedHeight : storedWidth,
-                  swapsSides(orientation) ? storedWidth : storedHeight, quantized ? 8 : 24);
-    if (!session.guarded([&cinfo] { jpeg_start_decompress(&cinfo); }))
-        raise(session);
 
     // Colour files with a profile are converted to sRGB: the rows as they
     // come, or the palette of the 8-bit mode. Greyscale and CMYK pictures stay
@@ -176,6 +173,18 @@ Bitmap TJPEGImage::decode() const
     const bool colour = cinfo.out_color_components == 3 && !cmyk;
     const std::vector<std::uint8_t> profile = colour ? jpeg::photoIccProfile(cinfo) : std::vector<std::uint8_t>{};
     const SrgbTransform toSrgb(profile.data(), profile.size(), quantized ? PixelOrder::Bgra : PixelOrder::Bgr);
+    const bool convert = toSrgb.active() && !quantized;
+    // Colour conversion and quarter turns are done on a second thread while
+    // libjpeg decodes the next rows; pictures that need neither take the
+    // plain loop. That thread also faults in the picture's pages while it
+    // waits for rows, in place of a thread of their own.
+    const bool pipelined = !cmyk && (convert || swapsSides(orientation)) &&
+                           storedHeight >= static_cast<std::int32_t>(kPipelineMinRows);
+    Bitmap bitmap(swapsSides(orientation) ? storedHeight : storedWidth,
+                  swapsSides(orientation) ? storedWidth : storedHeight, quantized ? 8 : 24, RowOrder::TopDown,
+                  pipelined ? platform::PagePopulation::ByWriter : platform::PagePopulation::Ahead);
+    if (!session.guarded([&cinfo] { jpeg_start_decompress(&cinfo); }))
+        raise(session);
 
     if (quantized) {
         std::vector<PaletteEntry> palette(static_cast<std::size_t>(cinfo.actual_number_of_colors));
@@ -195,11 +204,6 @@ Bitmap TJPEGImage::decode() const
         std::uint8_t* top = bitmap.mutableRow(0);
         const std::ptrdiff_t distance = bitmap.height() > 1 ? bitmap.mutableRow(1) - top
                                                             : static_cast<std::ptrdiff_t>(bitmap.stride());
-        const bool convert = toSrgb.active() && !quantized;
-        // Colour conversion and quarter turns are done on a second thread
-        // while libjpeg decodes the next rows; pictures that need neither
-        // take the plain loop.
-        const bool pipelined = !cmyk && (convert || swapsSides(orientation)) && height >= kPipelineMinRows;
         const int bytesPerPixel = quantized ? 1 : 3;
         const int bands = pipelined ? std::max(2, storedHeight / OrientedRows::kBandRows / kPipelineBandShare) : 1;
         // The bands of a pipelined turn take several megabytes: picture
@@ -209,15 +213,18 @@ Bitmap TJPEGImage::decode() const
         OrientedRows rows(orientation, storedWidth, storedHeight, bytesPerPixel, top, distance, turn::bestKernels(),
                           bands, bandMemory.size() > 0 ? bandMemory.data() : nullptr);
         const auto width = static_cast<std::size_t>(cinfo.output_width);
+        platform::PageFiller pictureFiller(bitmap.mutableBits(), bitmap.byteSize());
         std::optional<RowPipeline> pipeline;
         if (pipelined) {
-            pipeline.emplace([&rows, &toSrgb, convert, width](std::int32_t first, std::int32_t end) {
-                if (convert) {
-                    for (std::int32_t y = first; y < end; ++y)
-                        toSrgb.apply(rows.row(y), width);
-                }
-                rows.place(first, end);
-            });
+            pipeline.emplace(
+                [&rows, &toSrgb, convert, width](std::int32_t first, std::int32_t end) {
+                    if (convert) {
+                        for (std::int32_t y = first; y < end; ++y)
+                            toSrgb.apply(rows.row(y), width);
+                    }
+                    rows.place(first, end);
+                },
+                [&pictureFiller] { return pictureFiller.step(); });
         }
         if (cmyk) {
             std::vector<JSAMPLE> scratch(static_cast<std::size_t>(cinfo.output_width) * 4);

@@ -5,7 +5,7 @@
 
 namespace tavo {
 
-RowPipeline::RowPipeline(Work work) : work_(std::move(work))
+RowPipeline::RowPipeline(Work work, Idle idle) : work_(std::move(work)), idle_(std::move(idle))
 {
     try {
         thread_ = std::thread(&RowPipeline::run, this);
@@ -84,6 +84,13 @@ void RowPipeline::run()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
+        while (idle_ && waiting_.empty() && !finishing_) {
+            lock.unlock();
+            const bool more = idle_();
+            lock.lock();
+            if (!more)
+                idle_ = nullptr;
+        }
         handedOverChanged_.wait(lock, [&] { return !waiting_.empty() || finishing_; });
         if (abandoning_ || waiting_.empty())
             return;

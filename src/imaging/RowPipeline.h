@@ -23,7 +23,10 @@ public:
     // over, and must not throw. It runs on the worker or on the caller's
     // thread, on separate runs at the same time.
     using Work = std::function<void(std::int32_t first, std::int32_t end)>;
-    explicit RowPipeline(Work work);
+    // idle(), when given, is what the worker does while no run waits, a step
+    // per call, until it returns false; it must not throw either.
+    using Idle = std::function<bool()>;
+    explicit RowPipeline(Work work, Idle idle = {});
     // Ends the worker: runs not yet begun stay as they are.
     ~RowPipeline();
     RowPipeline(const RowPipeline&) = delete;
@@ -43,6 +46,7 @@ private:
     bool finished(std::int32_t end) const;
 
     Work work_;
+    Idle idle_; // the worker's alone once it runs
     std::mutex mutex_;
     std::condition_variable handedOverChanged_;
     std::condition_variable workerDone_;

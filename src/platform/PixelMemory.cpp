@@ -37,7 +37,7 @@ std::size_t mappedLength(std::size_t size)
 }
 } // namespace
 
-PixelMemory::PixelMemory(std::size_t size) : size_(size)
+PixelMemory::PixelMemory(std::size_t size, PagePopulation population) : size_(size)
 {
     if (size == 0)
         return;
@@ -67,7 +67,7 @@ PixelMemory::PixelMemory(std::size_t size) : size_(size)
 #endif
         data_ = reinterpret_cast<std::uint8_t*>(start);
         mappedLength_ = length;
-        if (length >= kPopulateThreshold) {
+        if (population == PagePopulation::Ahead && length >= kPopulateThreshold) {
             try {
                 populator_ = std::make_unique<PagePopulator>(data_, length);
             } catch (const std::bad_alloc&) {

@@ -13,11 +13,16 @@ namespace tavo::platform {
 
 class PagePopulator;
 
+// Who faults in the pages of a fresh large block: a thread of its own, ahead
+// of the writer, or the writer (which may populate them itself, for instance
+// from a thread it already has).
+enum class PagePopulation { Ahead, ByWriter };
+
 class PixelMemory {
 public:
     PixelMemory();
     // Throws std::bad_alloc when the memory cannot be had.
-    explicit PixelMemory(std::size_t size);
+    explicit PixelMemory(std::size_t size, PagePopulation population = PagePopulation::Ahead);
     ~PixelMemory();
     PixelMemory(const PixelMemory&) = delete;
     PixelMemory& operator=(const PixelMemory&) = delete;

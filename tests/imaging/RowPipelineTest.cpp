@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace tavo {
@@ -45,6 +48,28 @@ TEST(RowPipeline, FinishesEveryRunOnceAsHandedOverAndWaitsWhereAsked)
         for (std::int32_t y = runs[i]; y < end; ++y)
             ASSERT_EQ(runOf[y], runs[i]) << "row " << y;
     }
+}
+
+// The idle work runs between runs, a step at a time, and never again once it
+// has said it is done; runs handed over meanwhile are still all finished.
+TEST(RowPipeline, IdleWorkStepsUntilDoneBetweenRuns)
+{
+    std::atomic<int> steps{0};
+    std::vector<int> finished(64, 0);
+    RowPipeline pipeline(
+        [&](std::int32_t first, std::int32_t end) {
+            for (std::int32_t y = first; y < end; ++y)
+                ++finished[y];
+        },
+        [&] { return ++steps < 5; });
+    pipeline.handOver(32);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (steps < 5 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    pipeline.handOver(64);
+    pipeline.finish();
+    EXPECT_EQ(steps, 5);
+    EXPECT_EQ(std::count(finished.begin(), finished.end(), 1), 64);
 }
 
 TEST(RowPipeline, GivenUpHalfWayEndsItsWorker)
