@@ -86,8 +86,8 @@ PixelMemory::PixelMemory() = default;
 PixelMemory::~PixelMemory() { release(); }
 
 PixelMemory::PixelMemory(PixelMemory&& other) noexcept
-    : populator_(std::move(other.populator_)), data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      mappedLength_(std::exchange(other.mappedLength_, 0))
+    : populator_(std::move(other.populator_)), data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)), mappedLength_(std::exchange(other.mappedLength_, 0))
 {
 }
 

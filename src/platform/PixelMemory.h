@@ -1,8 +1,10 @@
-// Zero-filled memory for picture pixels. Large blocks are mapped directly, in
+// Zero-filled memory for picture pixels and the other large blocks a decoder
+// holds (a file's bytes, a turn's bands). Large blocks are mapped directly, in
 // whole aligned huge pages, and asked for huge pages: a fresh 72 MB buffer
 // otherwise costs tens of milliseconds in page faults before the decoder
-// writes a single row. Very large fresh blocks are populated ahead of their
-// writer on a second thread, and freed blocks are kept for the next picture.
+// writes a single row. Picture-sized fresh blocks are populated ahead of
+// their writer on a second thread, and the last one freed is kept for the
+// next picture.
 #pragma once
 
 #include <cstddef>
