@@ -176,13 +176,16 @@ Bitmap TJPEGImage::decode() const
     const bool convert = toSrgb.active() && !quantized;
     // Colour conversion and quarter turns are done on a second thread while
     // libjpeg decodes the next rows; pictures that need neither take the
-    // plain loop. That thread also faults in the picture's pages while it
-    // waits for rows, in place of a thread of their own.
-    const bool pipelined = !cmyk && (convert || swapsSides(orientation)) &&
-                           storedHeight >= static_cast<std::int32_t>(kPipelineMinRows);
-    Bitmap bitmap(swapsSides(orientation) ? storedHeight : storedWidth,
-                  swapsSides(orientation) ? storedWidth : storedHeight, quantized ? 8 : 24, RowOrder::TopDown,
-                  pipelined ? platform::PagePopulation::ByWriter : platform::PagePopulation::Ahead);
+    // plain loop. For a conversion, that thread also faults in the picture's
+    // pages while it waits for rows, in place of a thread of their own. A
+    // turn's first band lands on every page of the upright picture, so its
+    // pages are faulted in from the start, by a thread of their own.
+    const bool turned = swapsSides(orientation);
+    const bool pipelined = !cmyk && (convert || turned) && storedHeight >= static_cast<std::int32_t>(kPipelineMinRows);
+    const bool filledByPipeline = pipelined && !turned;
+    Bitmap bitmap(turned ? storedHeight : storedWidth, turned ? storedWidth : storedHeight, quantized ? 8 : 24,
+                  RowOrder::TopDown,
+                  filledByPipeline ? platform::PagePopulation::ByWriter : platform::PagePopulation::Ahead);
     if (!session.guarded([&cinfo] { jpeg_start_decompress(&cinfo); }))
         raise(session);
 
@@ -224,7 +227,8 @@ Bitmap TJPEGImage::decode() const
                     }
                     rows.place(first, end);
                 },
-                [&pictureFiller] { return pictureFiller.step(); });
+                filledByPipeline ? RowPipeline::Idle([&pictureFiller] { return pictureFiller.step(); })
+                                 : RowPipeline::Idle());
         }
         if (cmyk) {
             std::vector<JSAMPLE> scratch(static_cast<std::size_t>(cinfo.output_width) * 4);
