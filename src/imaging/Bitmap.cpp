@@ -12,7 +12,7 @@ namespace tavo {
 namespace {
 
 std::shared_ptr<platform::PixelMemory> allocatePixels(std::size_t size,
-                                                      platform::PagePopulation population = platform::PagePopulation::Ahead)
+                                                      platform::PagePopulation population = platform::PagePopulation::ByWriter)
 {
     try {
         return std::make_shared<platform::PixelMemory>(size, population);

@@ -44,10 +44,11 @@ public:
     Bitmap() = default;
     // Zero-filled pixels. Throws EInvalidGraphic for a bit count outside
     // {1, 4, 8, 16, 24, 32}, a negative side or a size beyond the limits above,
-    // and EOutOfMemory when the pixels cannot be allocated.
+    // and EOutOfMemory when the pixels cannot be allocated. Ahead only for a
+    // writer that fills every row (see PagePopulation).
     Bitmap(std::int32_t width, std::int32_t height, int bitCount,
            RowOrder order = RowOrder::TopDown,
-           platform::PagePopulation population = platform::PagePopulation::Ahead);
+           platform::PagePopulation population = platform::PagePopulation::ByWriter);
 
     static bool isValidBitCount(int bitCount);
     // Bytes per row for a width and bit count, padded to 4; 0 on overflow.

@@ -30,7 +30,8 @@ FileBytes FileBytes::read(const std::string& path)
     if (capacity + 1 < capacity)
         throw std::bad_alloc();
     FileBytes bytes;
-    bytes.memory_ = platform::PixelMemory(capacity + 1);
+    // The file is read to its end: its bytes fill the block.
+    bytes.memory_ = platform::PixelMemory(capacity + 1, platform::PagePopulation::Ahead);
     for (;;) {
         const std::size_t room = bytes.memory_.size() - bytes.size_;
         const std::size_t got = std::fread(bytes.memory_.data() + bytes.size_, 1, room, file.get());

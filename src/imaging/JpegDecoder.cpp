@@ -179,7 +179,9 @@ Bitmap TJPEGImage::decode() const
     // plain loop. For a conversion, that thread also faults in the picture's
     // pages while it waits for rows, in place of a thread of their own. A
     // turn's first band lands on every page of the upright picture, so its
-    // pages are faulted in from the start, by a thread of their own.
+    // pages are faulted in from the start, by a thread of their own. Either
+    // way the whole picture is committed at once: libjpeg delivers every row,
+    // a truncated file's too, so a decode that succeeds writes all of it.
     const bool turned = swapsSides(orientation);
     const bool pipelined = !cmyk && (convert || turned) && storedHeight >= static_cast<std::int32_t>(kPipelineMinRows);
     const bool filledByPipeline = pipelined && !turned;

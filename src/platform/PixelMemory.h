@@ -2,7 +2,7 @@
 // holds (a file's bytes, a turn's bands). Large blocks are mapped directly, in
 // whole aligned huge pages, and asked for huge pages: a fresh 72 MB buffer
 // otherwise costs tens of milliseconds in page faults before the decoder
-// writes a single row. Picture-sized fresh blocks are populated ahead of
+// writes a single row. Picture-sized fresh blocks can be populated ahead of
 // their writer on a second thread, and the last one freed is kept for the
 // next picture.
 #pragma once
@@ -15,16 +15,19 @@ namespace tavo::platform {
 
 class PagePopulator;
 
-// Who faults in the pages of a fresh large block: a thread of its own, ahead
-// of the writer, or the writer (which may populate them itself, for instance
-// from a thread it already has).
-enum class PagePopulation { Ahead, ByWriter };
+// Who faults in the pages of a fresh large block: the writer as it writes
+// (which may also populate them itself, from a thread it already has), or a
+// thread of their own, ahead of the writer. Ahead commits the whole block at
+// once, so it is only for writers that fill all of it: a block sized by a
+// file's header that the file's data may fill only in part must not be
+// committed in full before any byte is read.
+enum class PagePopulation { ByWriter, Ahead };
 
 class PixelMemory {
 public:
     PixelMemory();
     // Throws std::bad_alloc when the memory cannot be had.
-    explicit PixelMemory(std::size_t size, PagePopulation population = PagePopulation::Ahead);
+    explicit PixelMemory(std::size_t size, PagePopulation population = PagePopulation::ByWriter);
     ~PixelMemory();
     PixelMemory(const PixelMemory&) = delete;
     PixelMemory& operator=(const PixelMemory&) = delete;

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include <unistd.h>
 
@@ -259,6 +261,29 @@ TEST(BmpReader, PixelDataIsCutToWhatTheDataHoldsAndTheRestStaysZero)
     EXPECT_EQ(limited.pixelColor(1, 1), bgr(0, 0, 0));
     f.imageSize = 0x7FFFFFF0;
     EXPECT_EQ(read(f.bytes()).pixelColor(1, 0), bgr(1, 2, 4));
+}
+
+// A header may promise far more than the data holds: the picture's memory is
+// committed only as far as data is written into it, not in full up front.
+TEST(BmpReader, AHugeHeaderOverLittleDataCommitsLittleMemory)
+{
+    const auto residentBytes = [] {
+        long total = 0, resident = 0;
+        std::ifstream("/proc/self/statm") >> total >> resident;
+        return resident * sysconf(_SC_PAGESIZE);
+    };
+    BmpFile f;
+    f.width = 20000;
+    f.height = 20000; // 1.2 GB of pixels
+    f.pixels = Bytes(1000, 0x5A);
+    const Bytes file = f.bytes();
+    const long before = residentBytes();
+    const Bitmap b = read(file);
+    // Time for pages faulted in behind the reader's back to show.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(b.byteSize(), std::size_t{20000} * 60000);
+    EXPECT_EQ(b.pixelColor(0, 19999), bgr(0x5A, 0x5A, 0x5A));
+    EXPECT_LT(residentBytes() - before, 64L << 20);
 }
 
 TEST(BmpReader, KeepsTwentyFourBitRowsInTheirOrder)

@@ -46,12 +46,12 @@ TEST(PixelMemory, WritesWhilePopulatingAreKept)
 {
     for (int round = 0; round < 4; ++round) {
         const std::size_t size = (std::size_t{64} << 20) + static_cast<std::size_t>(round) * 4096;
-        PixelMemory memory(size);
+        PixelMemory memory(size, tavo::platform::PagePopulation::Ahead);
         for (std::size_t i = 0; i < size; i += 997)
             memory.data()[i] = static_cast<std::uint8_t>(i % 251 + 1);
         PixelMemory owner(std::move(memory));
         for (std::size_t i = 0; i < size; i += 997)
             ASSERT_EQ(owner.data()[i], static_cast<std::uint8_t>(i % 251 + 1)) << i;
-        PixelMemory freedAtOnce(size * 2);
+        PixelMemory freedAtOnce(size * 2, tavo::platform::PagePopulation::Ahead);
     }
 }
