@@ -17,6 +17,11 @@ void TfrmTavo2MainForm::LoadCurFile()
     // is nothing for RestoreSource to put back over the empty work area.
     imgImgArea->clearPicture();
     blnCleared = false;
+    // With blnCleared false and the display picture empty, nothing can show
+    // the previous full-size copy after a failed load either; letting it go
+    // now lets the decoder take its memory instead of a second picture's worth
+    // of fresh pages, which a virtual machine in particular supplies slowly.
+    bmpSource = Bitmap();
 
     // A FIFO or a device handed over, dropped or named on the command line
     // would block the window in its open or read; it fails like a missing file.
@@ -24,7 +29,7 @@ void TfrmTavo2MainForm::LoadCurFile()
         throw EFOpenError(strCurFile);
 
     // The decoder's temporaries live and die inside the call; an error leaves
-    // bmpSource, dblAspect, dblZoom, the bounds and the caption as they were.
+    // dblAspect, dblZoom, the bounds and the caption as they were.
     // The first load may find its picture (or its error) decoded already.
     platform::markStartPhase("decode");
     std::optional<Bitmap> ready;
