@@ -10,7 +10,8 @@
 #            wall time when a second thread worked beside the decoder
 #   faults   minor page faults meanwhile
 #   shown    wall time from the load's start to its first paint (ms)
-# The first next picture is the one that needs a second picture's memory.
+# The first next picture is the first to decode into a freed picture's memory;
+# it should cost what the later ones do.
 #   bench/startup/next-timeline.sh [BUILD_DIR] [ROUNDS]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)

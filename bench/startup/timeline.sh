@@ -6,7 +6,9 @@
 # spawn and the moment the picture's pixels are on screen. Prints for every
 # phase the median time since the spawn and the median length of the step
 # from the phase before it, so that a change shows which phase moved; then
-# the peak memory with that picture and with a tiny one.
+# the peak memory with that picture, with a tiny one, and of the toolkit's
+# floor (startup_toolkit_floor: a bare Qt Widgets window of the viewer's
+# size), started in turn with them.
 #   bench/startup/timeline.sh [BUILD_DIR] [ROUNDS]
 # Phases, in the order they normally come:
 #   start          the start program's main (after its dynamic linking)
@@ -30,7 +32,7 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$top/build}" && pwd)
 rounds=${2:-11}
 
-cmake --build "$build" --target tavotavo launch_make_jpeg launch_pixel_probe -j2 >/dev/null
+cmake --build "$build" --target tavotavo launch_make_jpeg launch_pixel_probe startup_toolkit_floor -j2 >/dev/null
 picture="$build/bench/launch/photo-24mp.jpg"
 tiny="$build/bench/launch/photo-tiny.jpg"
 [ -f "$picture" ] || "$build/bin/launch_make_jpeg" "$picture"
@@ -40,27 +42,29 @@ results=$(mktemp -d)
 trap 'rm -rf "$results"' EXIT
 unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
 export PROBE="$build/bin/launch_pixel_probe" VIEWER="$build/bin/tavotavo" PICTURE="$picture" TINY="$tiny"
-export RESULTS="$results" ROUNDS="$rounds"
+export FLOOR="$build/bin/startup_toolkit_floor" RESULTS="$results" ROUNDS="$rounds"
 "$top/tests/e2e/xvfb-session.sh" --screen 1920x1080x24 -- bash -c '
   set -euo pipefail
   # One probe run: a fresh home, the marks in FILE.marks, the probe line in FILE.
   run() {
-    local file=$1 picture=$2 home
+    local file=$1 home
+    shift
     home=$(mktemp -d)
     mkdir -m 700 "$home/run"
     HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$home/run \
-      TAVOTAVO_TIMELINE=$file.marks "$PROBE" 10000 "$VIEWER" "$picture" >"$file" 2>>"$RESULTS/log" ||
+      TAVOTAVO_TIMELINE=$file.marks "$PROBE" 10000 "$@" >"$file" 2>>"$RESULTS/log" ||
       echo "failed run" >>"$RESULTS/log"
     rm -rf "$home"
   }
-  run "$RESULTS/warm-up" "$PICTURE"
+  run "$RESULTS/warm-up" "$VIEWER" "$PICTURE"
   for round in $(seq 1 "$ROUNDS"); do
-    run "$RESULTS/big.$round" "$PICTURE"
-    run "$RESULTS/tiny.$round" "$TINY"
+    run "$RESULTS/big.$round" "$VIEWER" "$PICTURE"
+    run "$RESULTS/tiny.$round" "$VIEWER" "$TINY"
+    run "$RESULTS/floor.$round" "$FLOOR"
   done'
 
 [ -s "$results/log" ] && { echo "messages of the runs:"; sort "$results/log" | uniq -c | sed 's/^/  /'; }
-# The probe files of one kind ("big" or "tiny"), one per round.
+# The probe files of one kind ("big", "tiny" or "floor"), one per round.
 probes() { find "$results" -regex ".*/$1\.[0-9]+" | sort; }
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -92,7 +96,7 @@ for phase in $phases; do
 done
 launch=$(probes big | xargs cat | cut -d" " -f1)
 printf "launch to pixels: median %s ms, range %s\n" "$(median <<<"$launch")" "$(sort -n <<<"$launch" | sed -n '1p;$p' | paste -sd-)"
-for kind in big tiny; do
-  kib=$(probes $kind | xargs cat | cut -d" " -f2 | median)
-  printf "peak memory (VmHWM), %s picture: median %s MiB\n" "$kind" "$(awk -v k="$kib" "BEGIN { printf \"%.1f\", k / 1024 }")"
+for kind in big:"big picture" tiny:"tiny picture" floor:"toolkit floor"; do
+  kib=$(probes "${kind%%:*}" | xargs cat | cut -d" " -f2 | median)
+  printf "peak memory (VmHWM), %s: median %s MiB\n" "${kind#*:}" "$(awk -v k="$kib" "BEGIN { printf \"%.1f\", k / 1024 }")"
 done
